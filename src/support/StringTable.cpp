@@ -1,0 +1,135 @@
+#include "support/StringTable.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "BuildConfig.h"
+
+namespace mailwright {
+namespace {
+
+struct Entry {
+    unsigned id;
+    std::string_view text;
+};
+
+#define MW_WEB "http://" MAILWRIGHT_WEB_HOST
+
+// Sorted by identifier.
+constexpr Entry kStrings[] = {
+    {IDS_UPDATE_IN_PROGRESS, "Database update in progress..."},
+    {IDS_ERR_ACCOUNT_IDENTITY, "Error determining account identity."},
+    {IDS_ERR_ACCOUNT_ID, "Error setting account ID."},
+    {IDS_ERR_CONFIGURING_ACCOUNT, "Error while configuring account."},
+    {IDS_ERR_ACCOUNT_DATA, "Error retrieving data for account creation."},
+    {IDS_ERR_CONFIGURING, "Error while configuring."},
+    {IDS_UPDATE_DONE, "Database has been updated."},
+    {IDS_UPDATE_INTERRUPTED, "Database update interrupted."},
+    {IDS_UPDATE_FAILED, "Database update failed."},
+    {IDS_UPDATE_CONNECTION_ERROR, "Connection error while updating database file."},
+    {IDS_UPDATE_WRITE_ERROR, "Error writing to file."},
+    {IDS_ERR_LOCATING_DATABASE, "Error locating database file."},
+    {IDS_UNKNOWN_PROVIDER,
+     "Unfortunately the program has not identified the email address and cannot configure the "
+     "account.\n\nIf your account is hosted by a popular public provider, contact us by sending an "
+     "email to " MAILWRIGHT_SUPPORT_EMAIL
+     " and provide the name of the provider. We will do our best to add the provider to the data "
+     "base."},
+    {IDS_RESTART_OUTLOOK_EXPRESS, "Restart Outlook Express to import the new account."},
+    {IDS_MAIN_HEADER,
+     "This program will let you configure an email account in Outlook Express, Microsoft Outlook, "
+     "Windows Mail and Windows Live Mail in a split second just by providing your email address."},
+    {IDS_ACCOUNT_CREATED, "Your account has been created successfully."},
+    {IDS_PASSWORD_HINT,
+     "When sending or receiving messages for the first time you will be asked to provide a "
+     "password."},
+    {IDS_ADDITIONAL_INFORMATION, "\n\nAdditional information:\n\n"},
+    {IDS_ERR_NO_START_IDENTITY,
+     "Initial identity cannot be located. Run Outlook Express and try again."},
+    {IDS_OE_CONFIGURED, "Outlook Express has been configured correctly and is ready to work."},
+    {IDS_ERR_SETTINGS_FOLDER, "Cannot access the account settings folder."},
+    {IDS_KEY_WINDOWS_MAIL, "Software\\Microsoft\\Windows Mail"},
+    {IDS_ERR_XML_ADD_NODE, "Cannot add a new node to xml file."},
+    {IDS_ERR_STORE_ROOT_KEY, "Cannot read store root location from registry key"},
+    {IDS_ERR_STORE_ROOT_PATH, "Cannot find data folder path for Windows Mail."},
+    {IDS_KEY_OFFICE, "Software\\Microsoft\\Office"},
+    {IDS_KEY_OUTLOOK_CURVER, "Outlook.Application\\CurVer"},
+    {IDS_KEY_MESSAGING_PROFILES,
+     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles"},
+    {IDS_OUTLOOK_NOT_OPENED,
+     "Microsoft Outlook has not been opened yet.\n\nRun MS Outlook and try creating the account "
+     "again."},
+    {IDS_SELECT_PROFILE, "Select a profile."},
+    {IDS_KEY_OFFICE_PREFIX, "Software\\Microsoft\\Office\\"},
+    {IDS_ERR_OUTLOOK_ACCOUNT, "Could not create an account in MS Outlook."},
+    {IDS_ERR_OPEN_KEY, "Cannot open key in system registry."},
+    {IDS_ERR_READ_VALUE, "Cannot read value from system registry."},
+    {IDS_ERR_REMOVE_VALUE, "Cannot remove value from system registry."},
+    {IDS_ERR_SET_VALUE, "Cannot set value in system registry."},
+    {IDS_ERR_EXTRACT_TEMPLATE, "Cannot extract template.prf from resources."},
+    {IDS_ERR_SETTINGS_FILE_PATH, "Incorrect path to settings file."},
+    {IDS_KEY_OUTLOOK_SETUP_SUFFIX, ".0\\Outlook\\Setup"},
+    {IDS_RESTART_OUTLOOK, "To import a new mail account run MS Outlook again."},
+    {IDS_IMPORT_PENDING,
+     "An account ready to import to MS Outlook has been detected.\n\nOpen MS Outlook to import the "
+     "account and next click Create account in order to a new account."},
+    {IDS_KEY_CLIENTS_MAIL, "SOFTWARE\\Clients\\Mail"},
+    {IDS_OUTLOOK_TOO_OLD,
+     "We are sorry but this program does not support version of Microsoft Outlook earlier than "
+     "2002."},
+    {IDS_OS_UNKNOWN, "Operating system cannot be identified."},
+    {IDS_PROVIDE_DATA, "Provide the necessary data."},
+    {IDS_REOPEN_WINDOWS_MAIL, "In order to import a new account reopen Windows Mail."},
+    {IDS_CHOOSE_PROFILE, "Choose the profile in Outlook to create the account in."},
+    {IDS_ERR_ACCOUNT_XML, "Error configuring account."},
+    {IDS_WINDOWS_MAIL_CONFIGURED, "Window Mail has been configured correctly and is ready to work."},
+    {IDS_NEWS_OUTLOOK_EXPRESS, "Make Outlook Express a newsgroup reader."},
+    {IDS_NEWS_WINDOWS_MAIL, "Make Windows Mail a newsgroup reader."},
+    {IDS_WINDOWS_TOO_OLD, "We are sorry but this program is dedicated for Windows XP and later."},
+    {IDS_NEWS_LIVE_MAIL, "Make Windows Live Mail a newsgroup reader."},
+    {IDS_KEY_LIVE_MAIL, "Software\\Microsoft\\Windows Live Mail"},
+    {IDS_LIVE_MAIL_CONFIGURED,
+     "Window Live Mail has been configured correctly and is ready to work."},
+    {IDS_NO_MAIL_CLIENTS,
+     "The program has not detected any mail clients on this machine or none has ever been "
+     "opened."},
+    {IDS_MORE_TOOLTIP, "More about correct configuration of Outlook Express"},
+    {IDS_ERR_UNKNOWN_CREATE, "Unknown error creating mail account."},
+    {IDS_ERR_UNKNOWN_NEWS, "Unknown error configuring mail client for discussion groups."},
+    {IDS_URL_PRODUCT, MW_WEB "/mailwright/"},
+    {IDS_URL_MAKER, MW_WEB "/?sts=504"},
+    {IDS_MAKER_HOST, MAILWRIGHT_WEB_HOST},
+    {IDS_ERR_UNKNOWN_DEFAULT_PROFILE,
+     "Unknown error checking the default profile in Microsoft Office Outlook."},
+    {IDS_ERR_UNKNOWN_OUTLOOK, "Unknown error creating mail account in Microsoft Office Outlook."},
+    {IDS_ERR_UNKNOWN_WINDOWS_MAIL, "Unknown error creating mail account in Windows Mail."},
+    {IDS_ERR_UNKNOWN_LIVE_MAIL, "Unknown error creating mail account in Windows Live Mail."},
+    {IDS_LIVE_MAIL_NEVER_OPENED,
+     "Windows Live Mail is installed but has never been opened.\n\nTo create a mail account, open "
+     "Windows Live Mail and next run Mailwright."},
+    {IDS_USERNAME_PASSWORD_HINT,
+     "When sending or receiving messages for the first time you will be asked to provide the "
+     "username and password."},
+    {IDS_URL_SHARE, MW_WEB "/share-outlook/?sts=504"},
+    {IDS_URL_TOOLS, MW_WEB "/downloads/freeware/?sts=504"},
+    {IDS_APP_TITLE, "Brightfold Mailwright"},
+    {IDS_DATABASE_FILE, "providers.lst"},
+};
+
+const Entry* Find(unsigned id) {
+    auto it = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
+                               [](const Entry& e, unsigned key) { return e.id < key; });
+    return (it != std::end(kStrings) && it->id == id) ? it : nullptr;
+}
+
+}  // namespace
+
+std::string LoadString(unsigned id) {
+    const Entry* entry = Find(id);
+    return entry ? std::string(entry->text) : std::string();
+}
+
+bool HasString(unsigned id) { return Find(id) != nullptr; }
+
+}  // namespace mailwright

@@ -1,0 +1,40 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace mailwright {
+
+// Share modes of CreateFile; recorded for the callers' sake, the Unix file system has none.
+inline constexpr unsigned FILE_SHARE_READ = 1;
+inline constexpr unsigned FILE_SHARE_WRITE = 2;
+
+// Writes one file whole. The bytes go to a temporary file in the target's folder;
+// Close renames it over the target only when every write succeeded, so a reader
+// sees the old file or the new one, never a torn one. A file that existed keeps
+// its mode.
+class VeskFileWrite {
+public:
+    VeskFileWrite(const std::string& fileName, unsigned shareMode);
+    VeskFileWrite(const VeskFileWrite&) = delete;
+    VeskFileWrite& operator=(const VeskFileWrite&) = delete;
+    virtual ~VeskFileWrite();
+
+    bool IsOpen() const { return m_fd >= 0; }
+
+    // Writes all bytes; false on a failed or short write, after which Close keeps the old file.
+    bool Write(const void* data, std::size_t count);
+
+    // Makes the written bytes the target's content; true when the file is in place.
+    // Without a successful open, or after a failed write, nothing is replaced.
+    bool Close();
+
+private:
+    void Discard();
+
+    int m_fd = -1;
+    bool m_failed = false;
+    std::string m_target;
+    std::string m_temporary;
+};
+
+}  // namespace mailwright

@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "creation/VeskEmailAddress.h"
+
+using namespace mailwright;
+
+TEST(VeskEmailAddress, StoresTheTrimmedText) {
+    EXPECT_EQ(VeskEmailAddress("  john@example.com \t\r\n"), "john@example.com");
+}
+
+TEST(VeskEmailAddress, Validity) {
+    const struct {
+        const char* text;
+        bool valid;
+    } cases[] = {
+        {"john@example.com", true},
+        {"  john@example.com  ", true},
+        {"", false},
+        {"   ", false},
+        {"@example.com", false},
+        {"john@@example.com", false},
+        {"john@exa@mple.com", false},
+        {"john@example", false},
+        {"jo.hn@example", false},
+        {"john@.com", false},
+        {"john@e.com", true},
+        {"john@example.", false},
+        {"john@example..com", true},
+        {"jo hn@example.com", false},
+        {"john+tag@example.com", false},
+        {"john(x)@example.com", false},
+        {"john_doe-1@mail-2.example.com", true},
+        {"john@", false},
+        {"j\tohn@example.com", true},
+        {"j\xc3\xb3zef@example.pl", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(VeskEmailAddress(c.text).IsValid(), c.valid) << '"' << c.text << '"';
+}
+
+TEST(VeskEmailAddress, EveryForbiddenCharacterInvalidates) {
+    for (const char* p = VeskEmailAddress::ForbiddenCharacters; *p; ++p) {
+        std::string text = "jo";
+        text += *p;
+        text += "hn@example.com";
+        EXPECT_FALSE(VeskEmailAddress(text).IsValid()) << "character " << *p;
+    }
+    EXPECT_EQ(std::string(VeskEmailAddress::ForbiddenCharacters).size(), 27u);
+}

@@ -1,0 +1,60 @@
+#pragma once
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/IUserInterface.h"
+
+namespace mailwright::testing {
+
+// One call that reached the user interface.
+struct UiCall {
+    enum Kind { Message, Error, UserName, Profile, Result } kind;
+    std::string text;     // box text, prompt, or result text
+    std::string caption;  // the error box's caption
+    unsigned style = 0;
+    std::vector<std::string> profiles;
+    int outlookVersion = 0;
+    ResultMessage result;
+};
+
+// A user interface that records every call, in order, and answers from a script.
+// Unscripted boxes answer IDOK; unscripted dialogs are cancelled.
+class RecordingUserInterface : public IUserInterface {
+public:
+    int MessageBox(const std::string& text, unsigned style) override;
+    int ErrorBox(const std::string& text, const std::string& caption, unsigned style) override;
+    std::optional<std::string> AskUserName(const std::string& prompt) override;
+    std::optional<std::string> ChooseProfile(const std::vector<std::string>& profiles, int outlookVersion) override;
+    void ShowResult(const ResultMessage& message) override;
+
+    void ScriptBoxAnswer(int answer) { m_boxAnswers.push_back(answer); }
+    void ScriptUserName(std::optional<std::string> name) { m_userNames.push_back(std::move(name)); }
+    void ScriptProfile(std::optional<std::string> profile) { m_profiles.push_back(std::move(profile)); }
+
+    const std::vector<UiCall>& Calls() const { return m_calls; }
+    void ClearCalls() { m_calls.clear(); }
+
+private:
+    std::vector<UiCall> m_calls;
+    std::deque<int> m_boxAnswers;
+    std::deque<std::optional<std::string>> m_userNames;
+    std::deque<std::optional<std::string>> m_profiles;
+};
+
+// Installs a recording interface for the lifetime of the object.
+class ScopedRecordingUserInterface {
+public:
+    ScopedRecordingUserInterface();
+    ~ScopedRecordingUserInterface();
+    RecordingUserInterface& operator*() { return *m_ui; }
+    RecordingUserInterface* operator->() { return m_ui.get(); }
+
+private:
+    std::shared_ptr<RecordingUserInterface> m_ui;
+    std::shared_ptr<IUserInterface> m_previous;
+};
+
+}  // namespace mailwright::testing

@@ -42,6 +42,7 @@ function(mw_embed_resources library)
     "const EmbeddedResource g_embeddedResources[] = {\n${entries}    {nullptr, 0, nullptr, 0},\n};\n"
     "}\n")
   configure_file("${table}.in" "${table}" COPYONLY)
-  add_library(${library} STATIC ${sources} "${table}")
+  # Objects, not an archive: linked in whole, wherever the library stands on the link line.
+  add_library(${library} OBJECT ${sources} "${table}")
   target_include_directories(${library} PRIVATE "${PROJECT_SOURCE_DIR}/src")
 endfunction()

@@ -1,6 +1,8 @@
 #include "providers/VeskMemoryArchive.h"
 
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 namespace mailwright {
 
@@ -73,6 +75,8 @@ void VeskMemoryArchive::WriteValueItem(bool value) {
 }
 
 void VeskMemoryArchive::WriteStringItem(const std::string& text) {
+    // The length is a signed 32-bit count: a longer text cannot be stored whole.
+    if (text.size() > static_cast<std::size_t>(INT32_MAX)) throw std::length_error("text too long for a string item");
     const auto n = static_cast<std::uint32_t>(text.size());
     const std::uint8_t header[5] = {0x01, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
                                     static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 24)};

@@ -7,7 +7,6 @@
 #include "providers/CProviderDatabase.h"
 #include "support/StringTable.h"
 #include "support/VeskFileWrite.h"
-#include "support/VeskFsPathT.h"
 #include "update/IMessagePoster.h"
 #include "update/IProgress.h"
 #include "update/UpdateResult.h"
@@ -115,8 +114,7 @@ double CUpdateJob::ParseContentLength(const std::string& value) {
 bool CUpdateJob::SaveDatabase() {
     bool saved = false;
     m_pGate->Pass([&] {
-        const VeskFsPath target = GetApplicationFolder().Combine(LoadString(IDS_DATABASE_FILE));
-        VeskFileWrite file(target.Str(), FILE_SHARE_WRITE);
+        VeskFileWrite file(CProviderDatabase::GetDatabasePath().Str(), FILE_SHARE_WRITE);
         saved = file.IsOpen() && file.Write(m_pClient->GetBody(), m_pClient->GetBodyLength()) && file.Close();
     });
     return saved;

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "providers/CProviderDatabase.h"
 #include "providers/VeskMemoryArchive.h"
 #include "support/WinTypes.h"
 
@@ -94,24 +95,18 @@ bool RecordingPoster::WaitForProgress(std::chrono::milliseconds timeout) {
 }
 
 std::string BuildDatabase(const std::vector<std::string>& domains) {
-    VeskMemoryArchive archive;
-    archive.WriteValueItem(std::int32_t{1});  // format version
-    archive.WriteValueItem(static_cast<std::int32_t>(domains.size()));
+    CProviderDatabase database;
+    database.SetVersion(1);
     for (const std::string& domain : domains) {
-        archive.WriteValueItem(std::int32_t{50});  // record tag
-        archive.WriteValueItem(std::int32_t{2});   // layout
-        archive.WriteStringItem("Provider of " + domain);
-        archive.WriteStringItem("pop." + domain);
-        archive.WriteStringItem("smtp." + domain);
-        for (int text = 0; text < 4; ++text) archive.WriteStringItem("");  // comments and links
-        for (std::int32_t value : {1, 0, 0, 587, 110}) archive.WriteValueItem(value);
-        archive.WriteValueItem(std::int32_t{1});  // domain count
-        archive.WriteStringItem(domain);
-        archive.WriteValueItem(true);              // user name is the address
-        archive.WriteValueItem(std::int32_t{0});  // ask for the user name
-        archive.WriteStringItem("");
-        archive.WriteStringItem("");
+        CRefCountPtr<CProvider> provider(new CProvider);
+        provider->m_name = "Provider of " + domain;
+        provider->m_pop3Server = "pop." + domain;
+        provider->m_smtpServer = "smtp." + domain;
+        provider->m_domains = {domain};
+        database.Add(provider);
     }
+    VeskMemoryArchive archive;
+    database.Write(archive);
     return std::string(reinterpret_cast<const char*>(archive.GetData()), archive.GetLength());
 }
 

@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+#include "support/IUserInterface.h"
+#include "support/MailClientKind.h"
+
+namespace mailwright {
+
+// The text of the result dialog after a successful creation: the restart hint when the
+// client runs, the success message, the password hint and the provider's comment, with
+// the "Additional information:" header bold. Throws when the process list cannot be read.
+ResultMessage BuildCommentMessage(const std::string& comment, const std::string& infoUrl, MailClientKind client);
+
+}  // namespace mailwright

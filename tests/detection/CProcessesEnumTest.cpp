@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include "detection/CProcessesEnum.h"
+#include "support/VeskException.h"
+#include "testlib/FakeProcessList.h"
+
+using namespace mailwright;
+using namespace mailwright::testing;
+
+TEST(RunningClients, MatchTheBareExecutableNameWithoutRegardToCase) {
+    const struct {
+        const char* argv0;
+        bool outlook, outlookExpress, windowsMail;
+    } cases[] = {
+        {"C:\\Program Files\\Microsoft Office\\Office16\\outlook.EXE", true, false, false},
+        {"  C:/Program Files/Outlook Express/MSIMN.exe  ", false, true, false},
+        {"C:\\Program Files\\Windows Live\\Mail\\wlmail.exe", false, false, true},
+        {"C:\\Program Files\\Windows Mail\\WinMail.exe", false, false, true},
+        {"OUTLOOK.exe.bak", false, false, false},
+        {"C:\\myOUTLOOK.exe", false, false, false},
+        {"/usr/bin/bash", false, false, false},
+    };
+    for (const auto& c : cases) {
+        FakeProcessList processes({"/sbin/init", c.argv0});
+        EXPECT_EQ(IsOutlookRunning(), c.outlook) << c.argv0;
+        EXPECT_EQ(IsOutlookExpressRunning(), c.outlookExpress) << c.argv0;
+        EXPECT_EQ(IsWindowsMailRunning(), c.windowsMail) << c.argv0;
+    }
+}
+
+TEST(RunningClients, CommandNameServesWhenTheCommandLineIsEmpty) {
+    FakeProcessList processes({"/sbin/init"});
+    processes.AddKernelStyle("msimn.exe");
+    EXPECT_TRUE(IsOutlookExpressRunning());
+}
+
+TEST(RunningClients, RealProcessListHasNoMailClient) {
+    CProcessesEnum processes;
+    processes.Enumerate();
+    EXPECT_FALSE(processes.GetExeFiles().empty());
+    EXPECT_FALSE(IsOutlookRunning());
+}
+
+TEST(RunningClients, AnUnreadableProcessListThrows) {
+    FakeProcessList processes({});
+    CProcessesEnum::SetProcRoot("/nonexistent/proc");
+    try {
+        IsOutlookRunning();
+        FAIL() << "no exception";
+    } catch (const Error::VeskExceptionCommon& e) {
+        EXPECT_EQ(e.GetCode(), 2u);
+        EXPECT_NE(e.GetMessageText().find("CreateToolhelp32Snapshot (of processes)"), std::string::npos);
+        EXPECT_EQ(e.GetFile(), "");
+        EXPECT_EQ(e.GetLine(), 0);
+    }
+}

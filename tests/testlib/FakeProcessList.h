@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "testlib/TempFolder.h"
+
+namespace mailwright::testing {
+
+// A process list of the processes given, in a fake /proc, in force while the object lives.
+class FakeProcessList {
+public:
+    explicit FakeProcessList(const std::vector<std::string>& argv0s);
+    ~FakeProcessList();
+
+    // Adds a process whose cmdline is empty and whose command name is `comm`.
+    void AddKernelStyle(const std::string& comm);
+
+private:
+    TempFolder m_root;
+    std::string m_previous;
+    int m_next = 100;
+};
+
+}  // namespace mailwright::testing

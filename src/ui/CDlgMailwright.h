@@ -1,0 +1,92 @@
+#pragma once
+#include <string>
+
+#include "platform/WindowsSession.h"
+#include "ui/VeskDialogHeaderDrawer.h"
+#include "ui/VeskTemplateDialog.h"
+
+class QButtonGroup;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace mailwright {
+
+class VeskHyperLink;
+
+// The program's window: the address, the optional display name, the choice of the mail
+// client and "Create account" (template 102).
+class CDlgMailwright : public VeskTemplateDialog {
+    Q_OBJECT
+
+public:
+    explicit CDlgMailwright(QWidget* parent = nullptr);
+    ~CDlgMailwright() override;
+
+    static constexpr int IDD = 102;
+    static constexpr int IDC_BAND = 1008;
+    static constexpr int IDC_EMAIL = 1010;
+    static constexpr int IDC_DISPLAY_NAME_LABEL = 6000;
+    static constexpr int IDC_DISPLAY_NAME = 1013;
+    static constexpr int IDC_CLIENT_OUTLOOK = 1031;
+    static constexpr int IDC_CLIENT_SYSTEM = 1032;
+    static constexpr int IDC_CREATE_ACCOUNT = 1012;
+    static constexpr int IDC_NEWS_LABEL = 1035;
+    static constexpr int IDC_LINK_MORE = 1015;
+    static constexpr int IDC_APPLY = 1011;
+    static constexpr int IDC_LINK_MAKER = 1034;
+    static constexpr int IDC_LINK_SHARE = 1001;
+    static constexpr int IDC_LINK_TOOLS = 1002;
+
+    // The notice that names the maker (control 1034).
+    static constexpr const char* kMakerNotice = "Free software from Brightfold";
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void CreateControls();
+    void OnInitDialog();
+    void SetupClientChoice();
+    void SetLinks();
+    void UpdateCreateButton();
+    void OnEmailChange();
+    void OnDisplayNameChange();
+    void OnCreateAccount();
+    void OnApply();
+    void OnOK();
+
+    // Members to controls (false) or controls to members (true). Change notifications
+    // that the controls send meanwhile are ignored, so only the user's edits reach the
+    // change handlers.
+    void DoDataExchange(bool saveAndValidate);
+
+    QPlainTextEdit* m_editEmail = nullptr;
+    std::string m_strEmail;
+    std::string m_strDisplayName;
+    bool m_bDisplayNameEdited = false;
+    VeskHyperLink* m_linkMore = nullptr;
+    VeskHyperLink* m_linkMaker = nullptr;
+    VeskHyperLink* m_linkShare = nullptr;
+    VeskHyperLink* m_linkTools = nullptr;
+    VeskDialogHeaderDrawer m_header;
+    OsVersionInfo m_osVersion;
+    QFrame* m_staticBand = nullptr;
+    QRadioButton* m_radioOutlook = nullptr;
+    QRadioButton* m_radioSystem = nullptr;
+    QLabel* m_staticNews = nullptr;
+    QPushButton* m_buttonApply = nullptr;
+    int m_nClient = 0;
+
+    QLineEdit* m_editDisplayName = nullptr;
+    QButtonGroup* m_clientGroup = nullptr;
+    QPushButton* m_buttonCreate = nullptr;
+    QPushButton* m_buttonClose = nullptr;
+    bool m_bInDataExchange = false;
+};
+
+}  // namespace mailwright

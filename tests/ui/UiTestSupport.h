@@ -1,0 +1,48 @@
+#pragma once
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/VeskLinkOpener.h"
+
+namespace mailwright::testing {
+
+// Runs `act` on the modal dialog once it is open (the dialog's exec is the caller's next
+// step). A zero-delay timer polls until a modal widget shows up.
+void WhenModal(std::function<void(QWidget*)> act);
+
+// The folder of the screenshots, under the build folder; made when missing.
+QString ScreenshotFolder();
+
+// Saves a rendering of the widget (its client area) as <name>.png in the screenshot folder.
+void SaveScreenshot(QWidget& widget, const QString& name);
+
+// A link opener that records what the link asks and answers from a script.
+class FakeLinkOpener : public VeskLinkOpener {
+public:
+    int ShellOpen(const std::string& address) override;
+    std::optional<std::string> HtmlHandlerCommand() override;
+    int Exec(const std::string& commandLine) override;
+
+    int shellResult = 31;
+    std::optional<std::string> handlerCommand;
+    int execResult = 33;
+    std::vector<std::string> calls;  // "shell <address>", "handler", "exec <command>"
+};
+
+// Installs a fake link opener while the object lives.
+class ScopedFakeLinkOpener {
+public:
+    ScopedFakeLinkOpener();
+    ~ScopedFakeLinkOpener();
+    FakeLinkOpener* operator->() { return m_opener.get(); }
+
+private:
+    std::shared_ptr<FakeLinkOpener> m_opener;
+    std::shared_ptr<VeskLinkOpener> m_previous;
+};
+
+}  // namespace mailwright::testing

@@ -123,6 +123,7 @@ bool CProviderDatabase::WriteToFile(const std::string& path) const {
     VeskMemoryArchive archive;
     Write(archive);
     VeskFileWrite file(path, FILE_SHARE_READ);
+    if (!file.IsOpen()) return false;  // keeps the open's error for the caller
     const bool written = file.Write(archive.GetData(), archive.GetLength());
     return file.Close() && written;
 }

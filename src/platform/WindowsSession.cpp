@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/EmptyRegistry.h"
 #include "support/TextUtil.h"
 
 namespace mailwright {
@@ -153,6 +154,45 @@ std::optional<std::string> WindowsSession::ToWindowsPath(const std::string& unix
     }
     return best;
 }
+
+std::shared_ptr<RegistryStore> WindowsSession::Registry() const {
+    static const std::shared_ptr<RegistryStore> empty = std::make_shared<EmptyRegistry>();
+    return empty;
+}
+
+bool WindowsSession::GetVersionEx(OsVersionInfo&) const { return false; }
+
+std::optional<std::string> WindowsSession::EnvironmentVariable(const std::string&) const { return std::nullopt; }
+
+std::string WindowsSession::ExpandEnvironmentStrings(const std::string& text) const {
+    std::string result;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t open = text.find('%', at);
+        const size_t close = open == std::string::npos ? std::string::npos : text.find('%', open + 1);
+        if (close == std::string::npos) {
+            result.append(text, at, std::string::npos);
+            break;
+        }
+        result.append(text, at, open - at);
+        std::optional<std::string> value = EnvironmentVariable(text.substr(open + 1, close - open - 1));
+        if (value) {
+            result += *value;
+            at = close + 1;
+        } else {
+            // The closing % may open the next variable.
+            result.append(text, open, close - open);
+            at = close;
+        }
+    }
+    return result;
+}
+
+std::string WindowsSession::PrefixFolder() const { return {}; }
+
+std::string WindowsSession::Architecture() const { return {}; }
+
+bool WindowsSession::IsWineRunning() const { return false; }
 
 WindowsSession& WindowsSession::Current() {
     std::lock_guard<std::mutex> lock(g_sessionMutex);

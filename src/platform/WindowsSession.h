@@ -3,12 +3,26 @@
 #include <optional>
 #include <string>
 
+#include "support/WinTypes.h"
+
 namespace mailwright {
 
-// What the program sees as "Windows": the drives of the file system and the
-// user's Application Data folder. This base is the session without a Wine
-// prefix: only drive Z: exists, mapped to "/", and the Application Data folder
-// is $XDG_DATA_HOME (default ~/.local/share).
+class RegistryStore;
+
+// What GetVersionExA reports.
+struct OsVersionInfo {
+    DWORD majorVersion = 0;
+    DWORD minorVersion = 0;
+    DWORD buildNumber = 0;
+    DWORD platformId = 0;  // VER_PLATFORM_WIN32_NT (2), or 1 for Windows 9x
+    std::string csdVersion;
+};
+
+// What the program sees as "Windows": the drives of the file system, the user's
+// Application Data folder, the registry, the Windows version and the environment.
+// This base is the session without a Wine prefix: only drive Z: exists, mapped to
+// "/", the Application Data folder is $XDG_DATA_HOME (default ~/.local/share), the
+// registry holds nothing and takes nothing, and there is no Windows version.
 class WindowsSession {
 public:
     WindowsSession() = default;
@@ -22,6 +36,22 @@ public:
     // The user's Application Data folder as a Windows path, created when missing; empty on failure.
     virtual std::string GetAppDataFolder() const;
 
+    // The registry of the session; shared, so that open keys outlive a change of session.
+    virtual std::shared_ptr<RegistryStore> Registry() const;
+
+    // The GetVersionExA stand-in; false when the session has no Windows version.
+    virtual bool GetVersionEx(OsVersionInfo& info) const;
+
+    // The ExpandEnvironmentStringsA stand-in: each %NAME% of a variable of the session
+    // replaced by its value (names without regard to case); unknown names stay as written.
+    std::string ExpandEnvironmentStrings(const std::string& text) const;
+
+    // The Wine prefix folder, its architecture ("win32", "win64") and whether a wineserver
+    // runs it; empty, empty and false without a prefix.
+    virtual std::string PrefixFolder() const;
+    virtual std::string Architecture() const;
+    virtual bool IsWineRunning() const;
+
     // The Unix path of a Windows path, as Wine finds it: the drive through DriveRoot, each
     // existing component matched without regard to case, "." and ".." resolved. Relative
     // paths stay relative (to the current directory). Nothing for a missing drive or a
@@ -31,6 +61,9 @@ public:
     // The Windows path under which a Unix path is seen: the drive whose root holds it
     // (the longest root wins). Nothing when no drive holds it.
     std::optional<std::string> ToWindowsPath(const std::string& unixPath) const;
+
+    // The value of one variable of the session's environment; nothing when it has none.
+    virtual std::optional<std::string> EnvironmentVariable(const std::string& name) const;
 
     // The session the program works in; a session without a prefix until one is set.
     static WindowsSession& Current();

@@ -8,6 +8,15 @@ namespace mailwright {
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using HRESULT = std::int32_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+
+// A window, opaque to the core: only the user interface knows what stands behind it.
+struct HWND__;
+using HWND = HWND__*;
+
+// A wait without a time-out.
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 
 // System error codes.
 inline constexpr LONG ERROR_SUCCESS = 0;
@@ -23,6 +32,7 @@ inline constexpr LONG ERROR_SHARING_VIOLATION = 32;
 inline constexpr LONG ERROR_FILE_EXISTS = 80;
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
 inline constexpr LONG ERROR_DISK_FULL = 112;
+inline constexpr LONG ERROR_BAD_PATHNAME = 161;
 inline constexpr LONG ERROR_ALREADY_EXISTS = 183;
 inline constexpr LONG ERROR_MORE_DATA = 234;
 inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
@@ -58,6 +68,12 @@ inline constexpr int IDNO = 7;
 // Registry access masks and value types.
 inline constexpr DWORD KEY_READ = 0x20019;
 inline constexpr DWORD KEY_WRITE = 0x20006;
+inline constexpr DWORD KEY_QUERY_VALUE = 0x0001;
+inline constexpr DWORD KEY_SET_VALUE = 0x0002;
+inline constexpr DWORD KEY_CREATE_SUB_KEY = 0x0004;
+inline constexpr DWORD KEY_ENUMERATE_SUB_KEYS = 0x0008;
+inline constexpr DWORD KEY_WOW64_64KEY = 0x0100;
+inline constexpr DWORD KEY_WOW64_32KEY = 0x0200;
 inline constexpr DWORD REG_NONE = 0;
 inline constexpr DWORD REG_SZ = 1;
 inline constexpr DWORD REG_EXPAND_SZ = 2;

@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
 #include <QTimer>
 
 namespace mailwright::testing {
@@ -23,7 +27,28 @@ QString ScreenshotFolder() {
 }
 
 void SaveScreenshot(QWidget& widget, const QString& name) {
-    widget.grab().save(ScreenshotFolder() + QLatin1Char('/') + name + QStringLiteral(".png"), "PNG");
+    // The offscreen platform draws no window frame: a plain caption bar above the client
+    // area shows the title and icon the window manager would show.
+    const QPixmap client = widget.grab();
+    const int captionHeight = 22;
+    QImage image(client.width() + 2, client.height() + captionHeight + 1, QImage::Format_RGB32);
+    image.fill(QColor(0x3A, 0x6E, 0xA5));
+    QPainter painter(&image);
+    painter.drawPixmap(1, captionHeight, client);
+    const QIcon icon = widget.windowIcon();
+    int textLeft = 6;
+    if (!icon.isNull()) {
+        painter.drawPixmap(4, 3, icon.pixmap(16, 16));
+        textLeft = 24;
+    }
+    painter.setPen(Qt::white);
+    QFont font = widget.font();
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRect(textLeft, 0, image.width() - textLeft, captionHeight), Qt::AlignVCenter | Qt::AlignLeft,
+                     widget.windowTitle());
+    painter.end();
+    image.save(ScreenshotFolder() + QLatin1Char('/') + name + QStringLiteral(".png"), "PNG");
 }
 
 int FakeLinkOpener::ShellOpen(const std::string& address) {

@@ -1,0 +1,67 @@
+// Renders every dialog in its main states to PNG files under the build folder
+// (screenshots/), to be looked at beside the templates.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QImage>
+#include <QMessageBox>
+#include <QTest>
+
+#include "creation/CommentMessage.h"
+#include "support/StringTable.h"
+#include "support/WinTypes.h"
+#include "testlib/RecordingUserInterface.h"
+#include "testlib/TempWinePrefix.h"
+#include "ui/CDlgComment.h"
+#include "ui/CDlgCustomUserName.h"
+#include "ui/CDlgProfileSelect.h"
+#include "ui/CQtUserInterface.h"
+#include "UiTestSupport.h"
+
+using namespace mailwright;
+using namespace mailwright::testing;
+
+namespace {
+
+// Shows the dialog, saves its picture and checks that the file holds the window.
+void Shoot(QWidget& dialog, const char* name) {
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    SaveScreenshot(dialog, QString::fromLatin1(name));
+    const QImage saved(ScreenshotFolder() + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    EXPECT_GE(saved.width(), dialog.width()) << name;
+    EXPECT_GT(saved.height(), dialog.height()) << name;
+    dialog.hide();
+}
+
+TEST(Screenshots, UserNameDialog) {
+    CDlgCustomUserName dialog(
+        "This provider needs the log-on name from your welcome letter (your customer number, "
+        "such as c1234567), not your e-mail address.");
+    Shoot(dialog, "user-name");
+}
+
+TEST(Screenshots, ResultDialogWithAComment) {
+    ScopedRecordingUserInterface ui;
+    const ResultMessage message = BuildCommentMessage(
+        "Incoming mail uses port 995 with SSL. If your mail is not downloaded, allow POP3 access "
+        "in the provider's web mail settings first.",
+        "http://provider.example/help/pop3", MailClientOutlookExpress);
+    CDlgComment dialog(message);
+    Shoot(dialog, "result-with-comment");
+}
+
+TEST(Screenshots, ProfileChoice) {
+    TempWinePrefix prefix(WindowsRelease::Win7);
+    ScopedPrefixSession session(prefix);
+    ScopedRecordingUserInterface ui;
+    CDlgProfileSelect dialog({"Outlook", "Home", "Work"}, 14);
+    Shoot(dialog, "profile-choice");
+}
+
+TEST(Screenshots, MessageBox) {
+    auto box = MakeMessageBox(LoadString(IDS_NO_MAIL_CLIENTS), LoadString(IDS_APP_TITLE), MB_OK, true);
+    Shoot(*box, "message-box");
+}
+
+}  // namespace

@@ -204,6 +204,30 @@ LONG TreeRegistryStore::DeleteValue(const RegistryKeyPath& key, std::u16string_v
     });
 }
 
+LONG TreeRegistryStore::EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name, DWORD& type,
+                                  std::vector<std::uint8_t>& data) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    RefreshHives();
+    std::vector<Location> found;
+    if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
+        return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
+    // The user's class values hide the machine's of the same name.
+    std::vector<const RegistryValue*> values;
+    for (const Location& at : found)
+        for (const RegistryValue& value : at.node->Values()) values.push_back(&value);
+    std::stable_sort(values.begin(), values.end(), [](const RegistryValue* a, const RegistryValue* b) {
+        return CompareRegistryNames(a->name, b->name) < 0;
+    });
+    values.erase(std::unique(values.begin(), values.end(),
+                             [](const RegistryValue* a, const RegistryValue* b) { return RegistryNamesEqual(a->name, b->name); }),
+                 values.end());
+    if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
+    name = values[index]->name;
+    type = values[index]->type;
+    data = values[index]->data;
+    return ERROR_SUCCESS;
+}
+
 LONG TreeRegistryStore::EnumSubKey(const RegistryKeyPath& key, DWORD index, std::u16string& name) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     RefreshHives();

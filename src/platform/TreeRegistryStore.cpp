@@ -36,6 +36,32 @@ std::vector<std::u16string> SplitLinkTarget(const std::u16string& target) {
     return parts;
 }
 
+// The item at `index` of the places' lists merged in name order, the first place's
+// item hiding a later one of the same name; null past the end. Each list is sorted.
+template <class Item, class ListOf, class NameOf>
+const Item* MergedAt(const std::vector<TreeRegistryStore::Location>& places, DWORD index, ListOf listOf,
+                     NameOf nameOf) {
+    if (places.size() == 1) {
+        const auto& list = listOf(*places[0].node);
+        return index < list.size() ? &list[index] : nullptr;
+    }
+    std::vector<std::pair<const Item*, const Item*>> ranges;
+    for (const auto& place : places) {
+        const auto& list = listOf(*place.node);
+        ranges.emplace_back(list.data(), list.data() + list.size());
+    }
+    for (DWORD at = 0;; ++at) {
+        const Item* next = nullptr;
+        for (const auto& [begin, end] : ranges)
+            if (begin != end && (!next || CompareRegistryNames(nameOf(*begin), nameOf(*next)) < 0)) next = begin;
+        if (!next) return nullptr;
+        const std::u16string& name = nameOf(*next);
+        if (at == index) return next;
+        for (auto& [begin, end] : ranges)
+            if (begin != end && RegistryNamesEqual(nameOf(*begin), name)) ++begin;
+    }
+}
+
 void Touch(RegistryKeyNode& node) {
     node.modified = RegistryTimeNow();
     node.changed = true;
@@ -212,19 +238,13 @@ LONG TreeRegistryStore::EnumValue(const RegistryKeyPath& key, DWORD index, std::
     if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
         return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
     // The user's class values hide the machine's of the same name.
-    std::vector<const RegistryValue*> values;
-    for (const Location& at : found)
-        for (const RegistryValue& value : at.node->Values()) values.push_back(&value);
-    std::stable_sort(values.begin(), values.end(), [](const RegistryValue* a, const RegistryValue* b) {
-        return CompareRegistryNames(a->name, b->name) < 0;
-    });
-    values.erase(std::unique(values.begin(), values.end(),
-                             [](const RegistryValue* a, const RegistryValue* b) { return RegistryNamesEqual(a->name, b->name); }),
-                 values.end());
-    if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
-    name = values[index]->name;
-    type = values[index]->type;
-    data = values[index]->data;
+    const RegistryValue* value = MergedAt<RegistryValue>(
+        found, index, [](const RegistryKeyNode& node) -> const std::vector<RegistryValue>& { return node.Values(); },
+        [](const RegistryValue& v) -> const std::u16string& { return v.name; });
+    if (!value) return ERROR_NO_MORE_ITEMS;
+    name = value->name;
+    type = value->type;
+    data = value->data;
     return ERROR_SUCCESS;
 }
 
@@ -234,24 +254,13 @@ LONG TreeRegistryStore::EnumSubKey(const RegistryKeyPath& key, DWORD index, std:
     std::vector<Location> found;
     if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
         return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
-    if (found.size() == 1) {
-        const auto& subkeys = found[0].node->SubKeys();
-        if (index >= subkeys.size()) return ERROR_NO_MORE_ITEMS;
-        name = subkeys[index]->Name();
-        return ERROR_SUCCESS;
-    }
-    // The class keys of both places, merged in name order; the user's name wins a tie.
-    std::vector<const std::u16string*> names;
-    for (const Location& at : found)
-        for (const auto& subkey : at.node->SubKeys()) names.push_back(&subkey->Name());
-    std::stable_sort(names.begin(), names.end(), [](const std::u16string* a, const std::u16string* b) {
-        return CompareRegistryNames(*a, *b) < 0;
-    });
-    names.erase(std::unique(names.begin(), names.end(),
-                            [](const std::u16string* a, const std::u16string* b) { return RegistryNamesEqual(*a, *b); }),
-                names.end());
-    if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
-    name = *names[index];
+    // The class keys of both places in name order; the user's name wins a tie.
+    using Subkey = std::unique_ptr<RegistryKeyNode>;
+    const Subkey* subkey = MergedAt<Subkey>(
+        found, index, [](const RegistryKeyNode& node) -> const std::vector<Subkey>& { return node.SubKeys(); },
+        [](const Subkey& k) -> const std::u16string& { return k->Name(); });
+    if (!subkey) return ERROR_NO_MORE_ITEMS;
+    name = (*subkey)->Name();
     return ERROR_SUCCESS;
 }
 

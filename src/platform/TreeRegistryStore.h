@@ -43,11 +43,13 @@ protected:
     // Taken by every operation: one store may serve several threads.
     std::recursive_mutex m_mutex;
 
-private:
+public:
     struct Location {
         int hive = kUserHive;
         RegistryKeyNode* node = nullptr;
     };
+
+private:
     struct Walk {
         bool view32 = false;
         bool create = false;

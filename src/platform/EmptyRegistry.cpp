@@ -14,5 +14,6 @@ LONG EmptyRegistry::SetValue(const RegistryKeyPath&, std::u16string_view, DWORD,
 }
 LONG EmptyRegistry::DeleteValue(const RegistryKeyPath&, std::u16string_view) { return ERROR_ACCESS_DENIED; }
 LONG EmptyRegistry::EnumSubKey(const RegistryKeyPath&, DWORD, std::u16string&) { return ERROR_KEY_DELETED; }
+LONG EmptyRegistry::EnumValue(const RegistryKeyPath&, DWORD, std::u16string&) { return ERROR_KEY_DELETED; }
 
 }  // namespace mailwright

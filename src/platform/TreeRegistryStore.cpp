@@ -41,6 +41,24 @@ void Touch(RegistryKeyNode& node) {
     node.changed = true;
 }
 
+// The name at `index`: each place keeps its names in order; the names of the two places
+// of a class key are merged in name order, and the user's name wins a tie.
+LONG NameAt(std::vector<const std::u16string*> names, size_t places, DWORD index, std::u16string& name) {
+    if (places > 1) {
+        std::stable_sort(names.begin(), names.end(), [](const std::u16string* a, const std::u16string* b) {
+            return CompareRegistryNames(*a, *b) < 0;
+        });
+        names.erase(std::unique(names.begin(), names.end(),
+                                [](const std::u16string* a, const std::u16string* b) {
+                                    return RegistryNamesEqual(*a, *b);
+                                }),
+                    names.end());
+    }
+    if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
+    name = *names[index];
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 std::vector<std::u16string> TreeRegistryStore::HivePath(const RegistryKeyPath& key) {
@@ -210,25 +228,22 @@ LONG TreeRegistryStore::EnumSubKey(const RegistryKeyPath& key, DWORD index, std:
     std::vector<Location> found;
     if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
         return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
-    if (found.size() == 1) {
-        const auto& subkeys = found[0].node->SubKeys();
-        if (index >= subkeys.size()) return ERROR_NO_MORE_ITEMS;
-        name = subkeys[index]->Name();
-        return ERROR_SUCCESS;
-    }
-    // The class keys of both places, merged in name order; the user's name wins a tie.
     std::vector<const std::u16string*> names;
     for (const Location& at : found)
         for (const auto& subkey : at.node->SubKeys()) names.push_back(&subkey->Name());
-    std::stable_sort(names.begin(), names.end(), [](const std::u16string* a, const std::u16string* b) {
-        return CompareRegistryNames(*a, *b) < 0;
-    });
-    names.erase(std::unique(names.begin(), names.end(),
-                            [](const std::u16string* a, const std::u16string* b) { return RegistryNamesEqual(*a, *b); }),
-                names.end());
-    if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
-    name = *names[index];
-    return ERROR_SUCCESS;
+    return NameAt(std::move(names), found.size(), index, name);
+}
+
+LONG TreeRegistryStore::EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    RefreshHives();
+    std::vector<Location> found;
+    if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
+        return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
+    std::vector<const std::u16string*> names;
+    for (const Location& at : found)
+        for (const RegistryValue& value : at.node->Values()) names.push_back(&value.name);
+    return NameAt(std::move(names), found.size(), index, name);
 }
 
 }  // namespace mailwright

@@ -9,6 +9,7 @@ namespace mailwright::cli {
 using Args = std::vector<std::string>;
 
 int RunProviders(const Args& args);
+int RunUpdate(const Args& args);
 
 // Prints "mailwright-cli: <reason>" on stderr and returns the status.
 int Fail(const std::string& reason, int status = 2);

@@ -19,6 +19,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"providers", RunProviders, "providers compile SRC OUT | dump FILE | lookup [--file FILE] DOMAIN"},
+    {"update", RunUpdate, "update [--url URL]"},
 };
 
 int Usage() {

@@ -26,8 +26,13 @@ bool SyncFolderOf(const std::string& path) {
 }  // namespace
 
 VeskFileWrite::VeskFileWrite(const std::string& fileName, unsigned /*shareMode*/) {
-    std::optional<std::string> unix = UnixPathOf(fileName);
-    if (!unix) return;
+    if (std::optional<std::string> unix = UnixPathOf(fileName)) Open(*unix);
+}
+
+VeskFileWrite::VeskFileWrite(const UnixPath& file) { Open(file.path); }
+
+void VeskFileWrite::Open(const std::string& unixPath) {
+    const std::string* unix = &unixPath;
     struct stat st;
     if (::stat(unix->c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);

@@ -15,6 +15,11 @@ inline constexpr unsigned FILE_SHARE_WRITE = 2;
 class VeskFileWrite {
 public:
     VeskFileWrite(const std::string& fileName, unsigned shareMode);
+    // The same for a file named by its Unix path (the platform layer's own files).
+    struct UnixPath {
+        std::string path;
+    };
+    explicit VeskFileWrite(const UnixPath& file);
     VeskFileWrite(const VeskFileWrite&) = delete;
     VeskFileWrite& operator=(const VeskFileWrite&) = delete;
     virtual ~VeskFileWrite();
@@ -29,6 +34,7 @@ public:
     bool Close();
 
 private:
+    void Open(const std::string& unixPath);
     void Discard();
 
     int m_fd = -1;

@@ -8,6 +8,15 @@ namespace mailwright {
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using HRESULT = std::int32_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+
+// A window, opaque to the core: only the user interface knows what stands behind it.
+struct HWND__;
+using HWND = HWND__*;
+
+// A wait without a time-out.
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 
 // System error codes.
 inline constexpr LONG ERROR_SUCCESS = 0;

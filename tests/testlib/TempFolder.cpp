@@ -29,7 +29,11 @@ TempFolder::~TempFolder() {
 }
 
 void TempFolder::WriteFile(const std::string& relative, const std::string& content) const {
-    const fs::path path = fs::path(m_path) / relative;
+    WriteFileAt((fs::path(m_path) / relative).string(), content);
+}
+
+void TempFolder::WriteFileAt(const std::string& file, const std::string& content) {
+    const fs::path path(file);
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary);
     out << content;

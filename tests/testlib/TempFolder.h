@@ -21,6 +21,8 @@ public:
 
     // Writes a file below the folder, making its folders.
     void WriteFile(const std::string& relative, const std::string& content) const;
+    // Writes a file at an absolute path, making its folders.
+    static void WriteFileAt(const std::string& path, const std::string& content);
     std::string ReadFile(const std::string& relative) const;
     bool Exists(const std::string& relative) const;
 

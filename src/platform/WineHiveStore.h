@@ -1,0 +1,61 @@
+#pragma once
+#include <sys/stat.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/TreeRegistryStore.h"
+#include "platform/WineHive.h"
+
+namespace mailwright {
+
+// The registry of a Wine prefix: HKEY_CURRENT_USER in user.reg, HKEY_LOCAL_MACHINE in
+// system.reg. A hive is read once and kept while the file is unchanged on disk. Every
+// write takes a lock on the prefix folder, reads a hive that changed meanwhile again,
+// and replaces the hive file whole and durably before it returns. While a wineserver
+// runs the prefix, writes are refused with ERROR_SHARING_VIOLATION, since the server
+// would write its own copy back over them. A hive that cannot be read as Wine's format
+// fails every operation on it with ERROR_BADDB and is never written.
+class WineHiveStore : public TreeRegistryStore {
+public:
+    explicit WineHiveStore(std::string prefixFolder);
+    ~WineHiveStore() override;
+
+    const std::string& PrefixFolder() const { return m_prefix; }
+    // "win32" or "win64" as the hives say; empty when they do not.
+    std::string Architecture();
+    // Why a hive could not be read (file and line), empty when both could.
+    std::string HiveProblem();
+
+protected:
+    void RefreshHives() override;
+    RegistryKeyNode* HiveRoot(int hive, LONG& error) override;
+    LONG Modify(const std::function<LONG(ChangedHives&)>& change) override;
+    bool IsWin64() override;
+
+private:
+    struct FileIdentity {
+        bool exists = false;
+        unsigned long long device = 0, inode = 0, size = 0;
+        long long modifiedSeconds = 0, modifiedNanoseconds = 0, changedSeconds = 0, changedNanoseconds = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    struct HiveFile {
+        std::string path;
+        std::string branch;  // the header's name of the branch, for a new file
+        std::unique_ptr<WineHive> hive;
+        LONG error = ERROR_SUCCESS;
+        std::string problem;
+        FileIdentity seen;
+        bool known = false;
+    };
+
+    void Refresh(HiveFile& file);
+    LONG Save(HiveFile& file, const HiveFile& other);
+    static FileIdentity IdentityOf(const struct ::stat& st);
+
+    std::string m_prefix;
+    HiveFile m_files[2];
+};
+
+}  // namespace mailwright

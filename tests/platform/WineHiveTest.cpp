@@ -1,0 +1,214 @@
+// Wine's registry file format: reading, writing back, and hostile input.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/WineHive.h"
+
+namespace mailwright {
+namespace {
+
+std::string ReadData(const std::string& relative) {
+    std::ifstream in(std::string(MW_TEST_DATA_DIR) + "/" + relative, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const RegistryKeyNode* Find(WineHive& hive, std::initializer_list<std::u16string_view> path) {
+    const RegistryKeyNode* node = &hive.Root();
+    for (std::u16string_view name : path) {
+        node = node->FindSubKey(name);
+        if (!node) return nullptr;
+    }
+    return node;
+}
+
+std::vector<std::uint8_t> Utf16(std::u16string_view text, bool withNul = true) {
+    std::vector<std::uint8_t> bytes;
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    if (withNul) bytes.insert(bytes.end(), {0, 0});
+    return bytes;
+}
+
+TEST(WineHive, RealHivesComeBackByteForByte) {
+    for (const char* name : {"wine-prefix-win7-64/system.reg", "wine-prefix-win7-64/user.reg"}) {
+        const std::string text = ReadData(name);
+        ASSERT_FALSE(text.empty()) << name;
+        WineHive hive;
+        std::string error;
+        ASSERT_TRUE(hive.Parse(text, error)) << name << ": " << error;
+        EXPECT_EQ("win64", hive.Arch());
+        EXPECT_TRUE(hive.Render() == text) << name;
+    }
+}
+
+TEST(WineHive, ChangedKeysAreWrittenAsWineWritesThem) {
+    // Every key of the real hives, written anew, gives Wine's own text again.
+    const std::string text = ReadData("wine-prefix-win7-64/system.reg");
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Parse(text, error)) << error;
+    std::vector<RegistryKeyNode*> pending{&hive.Root()};
+    while (!pending.empty()) {
+        RegistryKeyNode* node = pending.back();
+        pending.pop_back();
+        if (node->textLength > 0) node->changed = true;
+        for (const auto& subkey : node->SubKeys()) pending.push_back(subkey.get());
+    }
+    EXPECT_TRUE(hive.Render() == text);
+}
+
+TEST(WineHive, ReadsEveryConstruct) {
+    const std::string text =
+        "WINE REGISTRY Version 2\n"
+        ";; All keys relative to \\\\Machine\n"
+        "\n#arch=win32\n"
+        "\n[Software\\\\A\\[x\\]] 1700000000\n"
+        "#time=1d9d3a1b2c3d4e5\n"
+        "#class=\"Cls\"\n"
+        "@=\"default \\\"quoted\\\" \\\\ back\"\n"
+        "\"Expand\"=str(2):\"%USERPROFILE%\\\\x\"\n"
+        "\"Multi\"=str(7):\"a\\0b\\0\"\n"
+        "\"Str\"=str:\"old\"\n"
+        "\"Dword\"=dword:000004e2\n"
+        "\"Bin\"=hex:01,02,\\\n  03\n"
+        "\"None\"=hex(0):\n"
+        "\"Odd\"=hex(1):61,00,62,00\n"
+        "\"Unicode\"=\"caf\\xe9 \\x20ac1 \\t\\e\\01\"\n"
+        "\"Raw\"=\"na\xc3\xafve\"\n"
+        "\"Big\"=hex(ffff0007):03,00,00,00\n"
+        "\r\n[Software\\\\Link] 1700000000\r\n"
+        "#link\r\n"
+        "\"SymbolicLinkValue\"=hex(6):41,00\r\n";
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Parse(text, error)) << error;
+    EXPECT_EQ("win32", hive.Arch());
+    const RegistryKeyNode* key = Find(hive, {u"software", u"a[X]"});
+    ASSERT_NE(nullptr, key);
+    EXPECT_EQ(0x1d9d3a1b2c3d4e5ULL, key->modified);
+    EXPECT_EQ(u"Cls", key->className.value_or(u""));
+    struct Expected {
+        std::u16string name;
+        DWORD type;
+        std::vector<std::uint8_t> data;
+    };
+    const Expected expected[] = {
+        {u"", REG_SZ, Utf16(u"default \"quoted\" \\ back")},
+        {u"Expand", REG_EXPAND_SZ, Utf16(u"%USERPROFILE%\\x")},
+        {u"Multi", REG_MULTI_SZ, Utf16(std::u16string(u"a\0b\0", 4))},
+        {u"Str", REG_SZ, Utf16(u"old")},
+        {u"Dword", REG_DWORD, {0xE2, 0x04, 0, 0}},
+        {u"Bin", REG_BINARY, {1, 2, 3}},
+        {u"None", REG_NONE, {}},
+        {u"Odd", REG_SZ, {0x61, 0, 0x62, 0}},
+        {u"Unicode", REG_SZ, Utf16(u"caf\u00e9 \u20ac1 \t\x1b\x01")},
+        {u"Raw", REG_SZ, Utf16(u"na\u00efve")},
+        {u"Big", 0xffff0007, {3, 0, 0, 0}},
+    };
+    for (const Expected& e : expected) {
+        const RegistryValue* value = key->FindValue(e.name);
+        ASSERT_NE(nullptr, value) << std::string(e.name.begin(), e.name.end());
+        EXPECT_EQ(e.type, value->type) << std::string(e.name.begin(), e.name.end());
+        EXPECT_EQ(e.data, value->data) << std::string(e.name.begin(), e.name.end());
+    }
+    const RegistryKeyNode* link = Find(hive, {u"Software", u"Link"});
+    ASSERT_NE(nullptr, link);
+    EXPECT_TRUE(link->isLink);
+    EXPECT_TRUE(hive.Render() == text);  // unchanged keys keep their lines, CR LF and all
+}
+
+TEST(WineHive, WritesValuesTheWayWineDoes) {
+    WineHive hive;
+    hive.SetNewHeader("REGISTRY\\\\Machine", "win64");
+    RegistryKeyNode& key = hive.Root().AddSubKey(u"Software", 0).AddSubKey(u"K[1]", 0x1d9d3a1b2c3d4e5ULL);
+    key.changed = true;
+    key.SetValue(u"", REG_SZ, Utf16(u"x\"y\\z"));
+    key.SetValue(u"Exp", REG_EXPAND_SZ, Utf16(u"%A%"));
+    key.SetValue(u"Uni", REG_SZ, Utf16(u"\u00e9a\u00e9g\x01" u"7\x02"));
+    key.SetValue(u"NoNul", REG_SZ, Utf16(u"ab", false));
+    key.SetValue(u"Short", REG_DWORD, {1, 2});
+    key.SetValue(u"D", REG_DWORD, {0xE2, 0x04, 0, 0});
+    key.SetValue(u"Long", REG_BINARY, std::vector<std::uint8_t>(40, 0xAB));
+    const std::string expected =
+        "WINE REGISTRY Version 2\n"
+        ";; All keys relative to REGISTRY\\\\Machine\n"
+        "\n#arch=win64\n"
+        "\n[Software\\\\K\\[1\\]] 1692561942\n"
+        "#time=1d9d3a1b2c3d4e5\n"
+        "@=\"x\\\"y\\\\z\"\n"
+        "\"D\"=dword:000004e2\n"
+        "\"Exp\"=str(2):\"%A%\"\n"
+        "\"Long\"=hex:ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\n"
+        "  ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab\n"
+        "\"NoNul\"=hex(1):61,00,62,00\n"
+        "\"Short\"=hex(4):01,02\n"
+        "\"Uni\"=\"\\x00e9a\\xe9g\\0017\\2\"\n";
+    EXPECT_EQ(expected, hive.Render());
+}
+
+TEST(WineHive, BrokenInputIsRefusedWithTheLine) {
+    const std::string header = "WINE REGISTRY Version 2\n;; c\n\n";
+    struct Case {
+        const char* what;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"empty file", ""},
+        {"other header", "WINE REGISTRY Version 1\n"},
+        {"value before a key", header + "\"a\"=\"b\"\n"},
+        {"unclosed key", header + "[Software\\\\A 123\n"},
+        {"text after key", header + "[A] 12x\n"},
+        {"empty component", header + "[A\\\\\\\\B] 1\n"},
+        {"unclosed string", header + "[A] 1\n\"v\"=\"abc\n"},
+        {"unclosed name", header + "[A] 1\n\"v=\"abc\"\n"},
+        {"no equals", header + "[A] 1\n\"v\" \"abc\"\n"},
+        {"unknown type", header + "[A] 1\n\"v\"=qword:1\n"},
+        {"str(3)", header + "[A] 1\n\"v\"=str(3):\"x\"\n"},
+        {"bad dword", header + "[A] 1\n\"v\"=dword:xyz\n"},
+        {"long dword", header + "[A] 1\n\"v\"=dword:123456789\n"},
+        {"bad hex", header + "[A] 1\n\"v\"=hex:0g\n"},
+        {"bad hex type", header + "[A] 1\n\"v\"=hex(zz):00\n"},
+        {"hex continued past end", header + "[A] 1\n\"v\"=hex:00,\\\n"},
+        {"text after string", header + "[A] 1\n\"v\"=\"a\" junk\n"},
+        {"garbage line", header + "[A] 1\nwhat is this\n"},
+        {"bad utf-8", header + "[A] 1\n\"v\"=\"\xc3\x28\"\n"},
+        {"cut utf-8", header + "[A] 1\n\"v\"=\"\xe2\x82"},
+        {"nul byte", header + std::string("[A] 1\n\"v\"=\"a\0b\"\n", 16)},
+        {"name too long", header + "[" + std::string(256, 'n') + "] 1\n"},
+        {"too deep", header + "[" + [] {
+             std::string path = "a";
+             for (int i = 0; i < 600; ++i) path += "\\\\a";
+             return path;
+         }() + "] 1\n"},
+        {"trailing backslash escape", header + "[A] 1\n\"v\"=\"abc\\"},
+    };
+    for (const Case& c : cases) {
+        WineHive hive;
+        std::string error;
+        EXPECT_FALSE(hive.Parse(c.text, error)) << c.what;
+        EXPECT_NE(std::string::npos, error.find("line ")) << c.what << ": " << error;
+        EXPECT_TRUE(hive.Root().SubKeys().empty()) << c.what;
+    }
+}
+
+TEST(WineHive, KeysGivenTwiceAreMergedAndWrittenOnce) {
+    const std::string text =
+        "WINE REGISTRY Version 2\n\n[B] 1700000000\n\"x\"=\"1\"\n\n[A] 1700000000\n\"y\"=\"2\"\n"
+        "\n[b] 1700000000\n\"z\"=\"3\"\n";
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Parse(text, error)) << error;
+    const std::string out = hive.Render();
+    EXPECT_EQ(std::string::npos, out.find("[b]"));
+    EXPECT_LT(out.find("[A]"), out.find("[B]"));
+    EXPECT_NE(std::string::npos, out.find("\"x\"=\"1\"\n\"z\"=\"3\"\n"));
+}
+
+}  // namespace
+}  // namespace mailwright

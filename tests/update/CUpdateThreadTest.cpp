@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "UpdateTestSupport.h"
+#include "testlib/TempFolder.h"
+#include "update/CUpdateThread.h"
+#include "update/UpdateResult.h"
+
+using namespace mailwright;
+using namespace mailwright::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kOldDatabase = "the database in use";
+const std::string kDatabase = BuildDatabase({"example.com", "example.net"});
+
+// A port on 127.0.0.1 where nothing listens.
+int ClosedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+ino_t InodeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+class UpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_session.Data().WriteFile("Mailwright/providers.lst", kOldDatabase); }
+    void TearDown() override { m_release.Release(); }
+
+    std::string DatabasePath() const { return m_session.AppFolderUnix() + "/providers.lst"; }
+    std::string DatabaseContent() const { return m_session.Data().ReadFile("Mailwright/providers.lst"); }
+
+    // Starts an update of the address as the main dialog does.
+    std::unique_ptr<CUpdateThread> StartUpdate(const std::string& url, DWORD timeoutMs = 10000) {
+        auto update = std::make_unique<CUpdateThread>(url, timeoutMs);
+        update->SetWiring(&m_poster, kUpdateWnd, &m_poster, nullptr);
+        EXPECT_TRUE(update->Start(100));
+        update->Resume();
+        return update;
+    }
+
+    // Runs one update to its first result and returns that code.
+    int RunUpdate(const std::string& path, DWORD timeoutMs = 10000) {
+        m_server.Start();
+        auto update = StartUpdate(m_server.Url(path), timeoutMs);
+        EXPECT_TRUE(m_poster.WaitForResults(1));
+        EXPECT_TRUE(update->Stop(15000));
+        const std::vector<int> results = m_poster.Results();
+        return results.empty() ? 0 : results.front();
+    }
+
+    ScopedPrefixlessSession m_session;
+    RecordingPoster m_poster;
+    Latch m_release;  // holds back the responses of stalling handlers; outlives the server
+    TestHttpServer m_server;
+};
+
+struct StatusCase {
+    const char* name;
+    std::function<void(httplib::Server&, const TestHttpServer&)> serve;  // serves /db
+    int expected;
+};
+
+void Serve(httplib::Server& server, const std::string& path, int status, const std::string& body = {},
+           const std::string& location = {}) {
+    server.Get(path, [=](const httplib::Request&, httplib::Response& res) {
+        res.status = status;
+        if (!location.empty()) res.set_header("Location", location);
+        if (!body.empty()) res.set_content(body, "application/octet-stream");
+    });
+}
+
+const StatusCase kStatusCases[] = {
+    {"Ok200", [](auto& s, auto&) { Serve(s, "/db", 200, kDatabase); }, UPDATE_RESULT_DONE},
+    {"NoContent204", [](auto& s, auto&) { Serve(s, "/db", 204); }, UPDATE_RESULT_CONNECTION_ERROR},
+    {"Created201", [](auto& s, auto&) { Serve(s, "/db", 201, kDatabase); }, UPDATE_RESULT_CONNECTION_ERROR},
+    {"NotModified304", [](auto& s, auto&) { Serve(s, "/db", 304); }, UPDATE_RESULT_CONNECTION_ERROR},
+    {"UseProxy305", [](auto& s, auto&) { Serve(s, "/db", 305, kDatabase); }, UPDATE_RESULT_CONNECTION_ERROR},
+    {"NotFound404", [](auto& s, auto&) { Serve(s, "/db", 404, "no such file"); }, UPDATE_RESULT_FAILED},
+    {"Unauthorized401", [](auto& s, auto&) { Serve(s, "/db", 401, kDatabase); }, UPDATE_RESULT_FAILED},
+    {"ProxyAuth407", [](auto& s, auto&) { Serve(s, "/db", 407, kDatabase); }, UPDATE_RESULT_FAILED},
+    {"ServerError500", [](auto& s, auto&) { Serve(s, "/db", 500, kDatabase); }, UPDATE_RESULT_FAILED},
+    {"Redirect302To200",
+     [](auto& s, auto&) {
+         Serve(s, "/db", 302, {}, "/real/db");  // relative, resolved against the request
+         Serve(s, "/real/db", 200, kDatabase);
+     },
+     UPDATE_RESULT_DONE},
+    {"Redirect301Then303To200",
+     [](auto& s, auto& server) {
+         Serve(s, "/db", 301, {}, server.Url("/moved"));
+         Serve(s, "/moved", 303, {}, server.Url("/real/db"));
+         Serve(s, "/real/db", 200, kDatabase);
+     },
+     UPDATE_RESULT_DONE},
+    {"Redirect302To404",
+     [](auto& s, auto&) {
+         Serve(s, "/db", 302, {}, "/gone");
+         Serve(s, "/gone", 404, "no such file");
+     },
+     UPDATE_RESULT_CONNECTION_ERROR},
+    {"Redirect301WithoutLocation", [](auto& s, auto&) { Serve(s, "/db", 301, kDatabase); },
+     UPDATE_RESULT_CONNECTION_ERROR},
+    {"Redirect302ToClosedPort",
+     [](auto& s, auto&) { Serve(s, "/db", 302, {}, "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/db"); },
+     UPDATE_RESULT_FAILED},
+    {"RedirectLoop", [](auto& s, auto&) { Serve(s, "/db", 302, {}, "/db"); }, UPDATE_RESULT_CONNECTION_ERROR},
+    {"Temporary307", [](auto& s, auto&) { Serve(s, "/db", 307, {}, "/real/db"); }, UPDATE_RESULT_FAILED},
+    {"RedirectToFile", [](auto& s, auto&) { Serve(s, "/db", 302, {}, "file:///etc/passwd"); },
+     UPDATE_RESULT_FAILED},
+    {"BodyNotADatabase", [](auto& s, auto&) { Serve(s, "/db", 200, "<html>Moved to our new site</html>"); },
+     UPDATE_RESULT_FAILED},
+    {"EmptyBody", [](auto& s, auto&) { Serve(s, "/db", 200); }, UPDATE_RESULT_FAILED},
+    {"TruncatedDatabase", [](auto& s, auto&) { Serve(s, "/db", 200, kDatabase.substr(0, kDatabase.size() - 3)); },
+     UPDATE_RESULT_FAILED},
+};
+
+class UpdateStatusTest : public UpdateTest, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(UpdateStatusTest, PostsTheCodeAndReplacesOnlyWithADatabase) {
+    GetParam().serve(m_server.Server(), m_server);
+    EXPECT_EQ(RunUpdate("/db"), GetParam().expected);
+    const bool replaced = GetParam().expected == UPDATE_RESULT_DONE;
+    EXPECT_EQ(DatabaseContent(), replaced ? kDatabase : kOldDatabase);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_session.AppFolderUnix()),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "no temporary file is left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, UpdateStatusTest, ::testing::ValuesIn(kStatusCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateTest, SuccessIsReportedAsDoneThenFailedAndWritesTheFileOnce) {
+    Serve(m_server.Server(), "/db", 200, kDatabase);
+    m_server.Start();
+    auto update = StartUpdate(m_server.Url("/db"));
+    ASSERT_TRUE(m_poster.WaitForResults(1));
+    const ino_t written = InodeOf(DatabasePath());
+    ASSERT_TRUE(m_poster.WaitForResults(2));
+    EXPECT_TRUE(update->Stop(1000)) << "the second run ends the worker";
+
+    EXPECT_EQ(m_poster.Results(), (std::vector<int>{UPDATE_RESULT_DONE, UPDATE_RESULT_FAILED}));
+    EXPECT_EQ(m_server.Hits(), 2);
+    EXPECT_EQ(InodeOf(DatabasePath()), written) << "the second run does not write";
+    EXPECT_EQ(DatabaseContent(), kDatabase);
+    for (const PostedMessage& m : m_poster.Messages()) {
+        EXPECT_EQ(m.window, m.message == WM_UPDATE_RESULT ? kMainWnd : kUpdateWnd);
+        EXPECT_EQ(m.lParam, 0);
+        if (m.message == WM_UPDATE_PROGRESS) {
+            EXPECT_EQ(m.wParam, WPARAM{UPDATE_RESULT_DONE});
+        }
+    }
+    // The received count includes the status line and headers, so the download ends above 100.
+    ASSERT_FALSE(m_poster.Percentages().empty());
+    EXPECT_GT(m_poster.Percentages().back(), 100);
+}
+
+TEST_F(UpdateTest, WithoutContentLengthEveryPercentageIsZero) {
+    m_server.Server().Get("/db", [](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+            sink.write(kDatabase.data(), 10);
+            sink.write(kDatabase.data() + 10, kDatabase.size() - 10);
+            sink.done();
+            return true;
+        });
+    });
+    EXPECT_EQ(RunUpdate("/db"), UPDATE_RESULT_DONE);
+    EXPECT_EQ(DatabaseContent(), kDatabase);
+    ASSERT_FALSE(m_poster.Percentages().empty());
+    for (std::int32_t percent : m_poster.Percentages()) EXPECT_EQ(percent, 0);
+}
+
+TEST_F(UpdateTest, AFileThatCannotBeWrittenGivesWriteErrorAndKeepsWhatIsThere) {
+    std::filesystem::remove(DatabasePath());
+    std::filesystem::create_directory(DatabasePath());  // even root cannot replace a folder by a file
+    Serve(m_server.Server(), "/db", 200, kDatabase);
+    EXPECT_EQ(RunUpdate("/db"), UPDATE_RESULT_WRITE_ERROR);
+    EXPECT_TRUE(std::filesystem::is_directory(DatabasePath()));
+}
+
+TEST_F(UpdateTest, AReadOnlyApplicationFolderGivesWriteError) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    ::chmod(m_session.AppFolderUnix().c_str(), 0500);
+    Serve(m_server.Server(), "/db", 200, kDatabase);
+    EXPECT_EQ(RunUpdate("/db"), UPDATE_RESULT_WRITE_ERROR);
+    EXPECT_EQ(DatabaseContent(), kOldDatabase);
+}
+
+TEST_F(UpdateTest, WithoutAnApplicationFolderTheFileGoesToTheCurrentFolder) {
+    m_session.Data().WriteFile("not-a-folder", "x");
+    ::setenv("XDG_DATA_HOME", m_session.Data().Sub("not-a-folder").c_str(), 1);  // restored by the session
+    TempFolder current;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(current.Path());
+    Serve(m_server.Server(), "/db", 200, kDatabase);
+    const int result = RunUpdate("/db");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(result, UPDATE_RESULT_DONE);
+    EXPECT_EQ(current.ReadFile("providers.lst"), kDatabase);
+}
+
+// Headers, then part of the body, then silence until the test lets go.
+void ServeStalling(httplib::Server& server, Latch& release) {
+    server.Get("/db", [&release](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(kDatabase.size(), "application/octet-stream",
+                                 [&release](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset == 0) return sink.write(kDatabase.data(), 10);
+                                     release.Wait(30s);
+                                     return sink.write(kDatabase.data() + offset, kDatabase.size() - offset);
+                                 });
+    });
+}
+
+TEST_F(UpdateTest, AServerThatFallsSilentTimesOut) {
+    ServeStalling(m_server.Server(), m_release);
+    EXPECT_EQ(RunUpdate("/db", 300), UPDATE_RESULT_FAILED);
+    EXPECT_EQ(DatabaseContent(), kOldDatabase);
+}
+
+TEST_F(UpdateTest, AServerThatNeverAnswersTimesOut) {
+    m_server.Server().Get("/db", [this](const httplib::Request&, httplib::Response& res) {
+        m_release.Wait(30s);
+        res.set_content(kDatabase, "application/octet-stream");
+    });
+    EXPECT_EQ(RunUpdate("/db", 300), UPDATE_RESULT_FAILED);
+}
+
+// The guarantee that stands in for killing the thread: once Stop has returned, even
+// unsuccessfully, the worker posts nothing, writes nothing and survives its object.
+TEST_F(UpdateTest, AfterStopMissesItsTimeOutTheWorkerLeavesNoTrace) {
+    std::atomic<bool> clientGone{false};
+    m_server.Server().Get("/db", [&](const httplib::Request&, httplib::Response& res) {
+        // A body that trickles out once released: only an aborted transfer ends it early.
+        res.set_content_provider(1000000, "application/octet-stream",
+                                 [&](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset == 0) return sink.write(kDatabase.data(), 10);
+                                     m_release.Wait(30s);
+                                     for (size_t sent = 0; sent < 1000; ++sent) {
+                                         if (!sink.write("x", 1)) break;
+                                         std::this_thread::sleep_for(10ms);
+                                     }
+                                     clientGone = true;
+                                     return false;
+                                 });
+    });
+    m_server.Start();
+    auto update = StartUpdate(m_server.Url("/db"));
+    ASSERT_TRUE(m_poster.WaitForProgress());
+
+    const auto stopped = std::chrono::steady_clock::now();
+    EXPECT_FALSE(update->Stop(100));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 2s);
+    update.reset();
+    const std::size_t messages = m_poster.Messages().size();
+    m_release.Release();
+
+    for (int i = 0; i < 500 && !clientGone; ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(clientGone) << "the transfer was not aborted";
+    std::this_thread::sleep_for(100ms);  // room for a stray post to show
+    EXPECT_EQ(m_poster.Messages().size(), messages);
+    EXPECT_EQ(DatabaseContent(), kOldDatabase);
+}
+
+TEST(UpdateAddress, IsTheDownloadsFolderOfTheUpdateHost) {
+    const std::string url = CUpdateJob::DefaultUrl();
+    EXPECT_EQ(url.rfind("http://", 0), 0u);
+    EXPECT_TRUE(url.ends_with("/downloads/providers.lst")) << url;
+}
+
+TEST(UpdateResultText, MapsTheCodesToTheirTexts) {
+    EXPECT_EQ(UpdateResultTextId(6000), 149u);
+    EXPECT_EQ(UpdateResultTextId(6004), 153u);
+    EXPECT_EQ(UpdateResultTextId(5999), 0u);
+    EXPECT_EQ(UpdateResultTextId(6005), 0u);
+}
+
+struct ContentLengthCase {
+    const char* text;
+    double expected;
+};
+
+TEST(ContentLength, IsReadLikeAtoi) {
+    const ContentLengthCase cases[] = {
+        {"", 0},          {"1234", 1234},     {"  56", 56},  {"+7", 7},        {"-9", -9},
+        {"12abc", 12},    {"abc", 0},         {"- 5", 0},    {"99999999999", 2147483647},
+        {"-99999999999", -2147483648.0},
+    };
+    for (const ContentLengthCase& c : cases) EXPECT_EQ(CUpdateJob::ParseContentLength(c.text), c.expected) << c.text;
+}
+
+}  // namespace

@@ -158,33 +158,35 @@ TEST(CMailClientChecker, KeepsTheFirstAnswersForTheWholeRun) {
 // A 32-bit program in a 64-bit prefix: Office and the default mail program registered in
 // the 64-bit view only are not its; the installer's data is found only in the 64-bit view.
 TEST(CMailClientChecker, SeesTheProgramsViewAndTheInstallersView) {
-    ScopedRecordingUserInterface ui;
-    TempFolder folder, files;
-    RegistryStoreMaker win64 = AllRegistryStores()[1];
-    ASSERT_TRUE(win64.win64);
-    ScopedMemorySession session(WindowsVersion(6, 1), win64.make(folder));
-    const auto write = [&](HKEY root, const char* path, const char* name, const char* text, DWORD view) {
-        CRegistryKey key(session.Store());
-        ASSERT_EQ(ERROR_SUCCESS, key.CreateKey(root, path, KEY_READ | KEY_WRITE | view));
-        ASSERT_EQ(ERROR_SUCCESS, key.WriteString(name, text));
-    };
-    write(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Office\\16.0", "x", "", KEY_WOW64_64KEY);
-    write(HKEY_CLASSES_ROOT, "Outlook.Application\\CurVer", nullptr, "Outlook.Application.16", 0);
-    write(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", nullptr, "Microsoft Outlook", KEY_WOW64_64KEY);
-    files.WriteFile("wlmail.exe", "MZ");
-    // The installer's data written where a 32-bit program would see it.
-    write(HKEY_LOCAL_MACHINE,
-          "Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-21-0-0-0-1000\\Components\\"
-          "BB656B37A5F33AC4687EAB4E72E7B708",
-          "2F1A0E7DC4B3E5D4F8091A2B3C4D5E6F", ZPath(files.Sub("wlmail.exe")).c_str(), KEY_WOW64_32KEY);
-    write(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows Live Mail", "Store Root", "C:\\store", 0);
+    for (const RegistryStoreMaker& maker : AllRegistryStores()) {
+        if (!maker.win64) continue;
+        SCOPED_TRACE(maker.name);
+        ScopedRecordingUserInterface ui;
+        TempFolder folder, files;
+        ScopedMemorySession session(WindowsVersion(6, 1), maker.make(folder));
+        const auto write = [&](HKEY root, const char* path, const char* name, const char* text, DWORD view) {
+            CRegistryKey key(session.Store());
+            ASSERT_EQ(ERROR_SUCCESS, key.CreateKey(root, path, KEY_READ | KEY_WRITE | view));
+            ASSERT_EQ(ERROR_SUCCESS, key.WriteString(name, text));
+        };
+        write(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Office\\16.0", "x", "", KEY_WOW64_64KEY);
+        write(HKEY_CLASSES_ROOT, "Outlook.Application\\CurVer", nullptr, "Outlook.Application.16", 0);
+        write(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", nullptr, "Microsoft Outlook", KEY_WOW64_64KEY);
+        files.WriteFile("wlmail.exe", "MZ");
+        // The installer's data written where a 32-bit program would see it.
+        write(HKEY_LOCAL_MACHINE,
+              "Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-21-0-0-0-1000\\Components\\"
+              "BB656B37A5F33AC4687EAB4E72E7B708",
+              "2F1A0E7DC4B3E5D4F8091A2B3C4D5E6F", ZPath(files.Sub("wlmail.exe")).c_str(), KEY_WOW64_32KEY);
+        write(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows Live Mail", "Store Root", "C:\\store", 0);
 
-    CMailClientChecker::ResetInstance();
-    const CMailClientChecker& checker = CMailClientChecker::GetInstance();
-    EXPECT_EQ(checker.m_outlookVersion, 0);
-    EXPECT_EQ(checker.m_defaultClient, MailClientNone);
-    EXPECT_EQ(checker.m_systemClient, MailClientNone);
-    CMailClientChecker::ResetInstance();
+        CMailClientChecker::ResetInstance();
+        const CMailClientChecker& checker = CMailClientChecker::GetInstance();
+        EXPECT_EQ(checker.m_outlookVersion, 0);
+        EXPECT_EQ(checker.m_defaultClient, MailClientNone);
+        EXPECT_EQ(checker.m_systemClient, MailClientNone);
+        CMailClientChecker::ResetInstance();
+    }
 }
 
 }  // namespace

@@ -119,6 +119,15 @@ void CProviderDatabase::Write(VeskMemoryArchive& archive) const {
     for (const CRefCountPtr<CProvider>& provider : m_providers) provider->WriteRecord(archive);
 }
 
+bool CProviderDatabase::WriteToFile(const std::string& path) const {
+    VeskMemoryArchive archive;
+    Write(archive);
+    VeskFileWrite file(path, FILE_SHARE_READ);
+    if (!file.IsOpen()) return false;  // keeps the open's error for the caller
+    const bool written = file.Write(archive.GetData(), archive.GetLength());
+    return file.Close() && written;
+}
+
 void CProviderDatabase::Clear() {
     m_providers.clear();
     m_version = 0;

@@ -17,6 +17,10 @@ class VeskMemoryArchive;
 class CProviderDatabase {
 public:
     CProviderDatabase() = default;
+    CProviderDatabase(const CProviderDatabase&) = default;
+    CProviderDatabase(CProviderDatabase&&) = default;
+    CProviderDatabase& operator=(const CProviderDatabase&) = default;
+    CProviderDatabase& operator=(CProviderDatabase&&) = default;
     virtual ~CProviderDatabase() = default;
 
     // Loads providers.lst from the application folder. False when the file cannot be
@@ -29,6 +33,9 @@ public:
 
     // Appends the version, the record count and every record.
     void Write(VeskMemoryArchive& archive) const;
+
+    // Writes the database as a whole file, atomically; false when it could not be written.
+    bool WriteToFile(const std::string& path) const;
 
     void Clear();
 

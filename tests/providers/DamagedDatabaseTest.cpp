@@ -8,6 +8,7 @@
 
 #include "providers/CProviderDatabase.h"
 #include "providers/VeskMemoryArchive.h"
+#include "support/EmbeddedResource.h"
 #include "StreamBytes.h"
 
 using namespace mailwright;
@@ -186,4 +187,10 @@ TEST(IsCompleteDatabase, RejectsEachKindOfDamage) {
     ASSERT_TRUE(IsComplete(good));
     for (const auto& c : cases) EXPECT_FALSE(IsComplete(c.bytes)) << c.name;
     EXPECT_FALSE(CProviderDatabase::IsCompleteDatabase(nullptr, 100));
+}
+
+TEST(DamagedDatabase, EveryCutOfTheDefaultDatabase) {
+    const auto resource = FindEmbeddedResource("BIN", IDR_DEFAULT_DATABASE);
+    ASSERT_TRUE(resource);
+    ExpectCutsKeepCompleteRecords(Bytes(resource->begin(), resource->end()));
 }

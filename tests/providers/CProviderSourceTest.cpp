@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "providers/CProviderSource.h"
+#include "providers/VeskMemoryArchive.h"
+#include "StreamBytes.h"
+
+using namespace mailwright;
+using namespace mailwright::testing;
+
+namespace {
+
+Bytes Compiled(const CProviderDatabase& db) {
+    VeskMemoryArchive archive;
+    db.Write(archive);
+    return Bytes(archive.GetData(), archive.GetData() + archive.GetLength());
+}
+
+// A database that uses every corner of the format.
+CProviderDatabase Awkward() {
+    CProviderDatabase db;
+    db.SetVersion(7);
+    CRefCountPtr<CProvider> a(new CProvider);
+    a->m_name = "Quotes \" and \\ and\ttabs\nlines \x01\x7F";
+    a->m_pop3Server = "pop3.wp.pl";
+    a->m_smtpServer = "smtp.wp.pl";
+    a->m_altComment = "Zak\xB3" "adka \xB9\xE6\xEA";  // Windows-1250, not UTF-8
+    a->m_comment = "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87";  // UTF-8
+    a->m_altInfoUrl = "http://poczta.wp.pl/";
+    a->m_infoUrl = "";
+    a->m_altUserNamePrompt = "\xA3odzina";
+    a->m_userNamePrompt = "Login";
+    a->m_smtpAuth = 2;
+    a->m_pop3Ssl = -1;
+    a->m_smtpSsl = 0;
+    a->m_askUserName = 1;
+    a->m_userNameIsEmail = false;
+    a->m_pop3Port = 995;
+    a->m_smtpPort = 465;
+    a->m_domains = {"wp.pl", "Wp.PL", "\xE9t\xE9.fr"};
+    db.Add(a);
+    CRefCountPtr<CProvider> b(new CProvider);
+    b->m_layout = 1;
+    b->m_name = "Layout one";
+    b->m_pop3Server = "pop.o2.pl";
+    b->m_smtpServer = "smtp.o2.pl";
+    b->m_altComment = "first only";
+    b->m_altUserNamePrompt = "prompt";
+    b->m_pop3Port = 110;
+    b->m_smtpPort = 25;
+    b->m_domains = {"o2.pl"};
+    db.Add(b);
+    return db;
+}
+
+}  // namespace
+
+TEST(CProviderSource, FormatThenParseGivesTheSameBytes) {
+    const CProviderDatabase db = Awkward();
+    const std::string source = CProviderSource::Format(db);
+    const CProviderDatabase back = CProviderSource::Parse(source, "dump.toml");
+    EXPECT_EQ(Compiled(back), Compiled(db)) << source;
+    EXPECT_EQ(CProviderSource::Format(back), source);
+    EXPECT_NE(source.find("alt_comment = { hex = \"5a616bb361646b6120b9e6ea\" }"), std::string::npos) << source;
+}
+
+TEST(CProviderSource, ReadsAHandWrittenSource) {
+    const std::string source = R"(format_version = 1
+# texts that are left out are empty
+[[provider]]
+name = "Gmail"
+layout = 2
+domains = ["gmail.com", "googlemail.com"]
+pop3 = { server = "pop.gmail.com", port = 995, ssl = true }
+smtp = { server = "smtp.gmail.com", port = 587, ssl = false, auth = true }
+user_name_is_email = true
+ask_user_name = false
+alt_comment = { hex = "B9E6" }
+
+[[provider]]
+name = "Interia"
+layout = 1
+domains = ["interia.pl"]
+pop3 = { server = "poczta.interia.pl", port = 110, ssl = 0 }
+smtp = { server = "poczta.interia.pl", port = 25, ssl = false, auth = 1 }
+user_name_is_email = false
+ask_user_name = 3
+)";
+    const CProviderDatabase db = CProviderSource::Parse(source, "p.toml");
+    EXPECT_EQ(db.GetVersion(), 1);
+    ASSERT_EQ(db.GetProviders().size(), 2u);
+    const CProvider& g = *db.GetProviders()[0];
+    EXPECT_EQ(g.m_domains, (std::vector<std::string>{"gmail.com", "googlemail.com"}));
+    EXPECT_EQ(g.m_pop3Server, "pop.gmail.com");
+    EXPECT_EQ(g.m_pop3Port, 995);
+    EXPECT_EQ(g.m_pop3Ssl, 1);
+    EXPECT_EQ(g.m_smtpPort, 587);
+    EXPECT_EQ(g.m_smtpSsl, 0);
+    EXPECT_EQ(g.m_smtpAuth, 1);
+    EXPECT_EQ(g.m_altComment, "\xB9\xE6");
+    EXPECT_EQ(g.m_comment, "");
+    const CProvider& i = *db.GetProviders()[1];
+    EXPECT_EQ(i.m_layout, 1);
+    EXPECT_FALSE(i.m_userNameIsEmail);
+    EXPECT_EQ(i.m_askUserName, 3);
+    EXPECT_EQ(i.m_pop3Ssl, 0);
+}
+
+TEST(CProviderSource, ErrorsNameTheLineAndWhatWasExpected) {
+    const std::string head = "format_version = 1\n[[provider]]\n";  // the provider table starts on line 2
+    const std::string body =
+        "name = \"P\"\nlayout = 2\ndomains = [\"p.pl\"]\n"                     // lines 3-5
+        "pop3 = { server = \"pop.p.pl\", port = 995, ssl = true }\n"          // line 6
+        "smtp = { server = \"smtp.p.pl\", port = 465, ssl = true, auth = true }\n"  // line 7
+        "user_name_is_email = true\nask_user_name = false\n";                // lines 8-9
+    const auto replace = [&](const std::string& from, const std::string& to) {
+        std::string text = head + body;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    const struct {
+        const char* name;
+        std::string source;
+        int line;
+        const char* expected;
+    } cases[] = {
+        {"TOML syntax", replace("name = \"P\"", "name = \"P"), 3, ""},
+        {"no version", "[[provider]]\n" + body, 1, "missing key \"format_version\""},
+        {"version 0", replace("format_version = 1", "format_version = 0"), 1, "format_version: expected an integer from 1"},
+        {"no providers", "format_version = 1\n", 1, "missing key \"provider\""},
+        {"provider not a table", "format_version = 1\nprovider = 3\n", 2, "expected [[provider]] tables"},
+        {"unknown top-level key", head + body + "[extra]\n", 10, "unknown key \"extra\""},
+        {"missing key", replace("ask_user_name = false\n", ""), 2, "missing key \"ask_user_name\""},
+        {"unknown key", replace("layout = 2", "layout = 2\nlayuot = 2"), 5, "unknown key \"layuot\""},
+        {"layout 3", replace("layout = 2", "layout = 3"), 4, "layout: expected an integer from 1 to 2"},
+        {"port too big", replace("port = 995", "port = 99500"), 6, "pop3.port: expected an integer from 1 to 65535"},
+        {"ssl as text", replace("ssl = true }\nsmtp", "ssl = \"yes\" }\nsmtp"), 6, "pop3.ssl: expected true, false"},
+        {"auth missing", replace(", auth = true", ""), 7, "smtp: missing key \"auth\""},
+        {"server not text", replace("server = \"pop.p.pl\"", "server = 1"), 6, "pop3.server: expected a string"},
+        {"pop3 not a table", replace("pop3 = { server = \"pop.p.pl\", port = 995, ssl = true }", "pop3 = \"pop.p.pl\""),
+         6, "pop3: expected a table"},
+        {"no domains", replace("[\"p.pl\"]", "[]"), 5, "domains: expected a list of at least one domain"},
+        {"empty domain", replace("[\"p.pl\"]", "[\"p.pl\", \"\"]"), 5, "domains: expected a domain"},
+        {"user name flag as number", replace("user_name_is_email = true", "user_name_is_email = 1"), 8,
+         "user_name_is_email: expected true or false"},
+        {"second copy in layout 1", replace("layout = 2", "layout = 1\ncomment = \"x\""), 5,
+         "comment: layout 1 has no second copy"},
+        {"odd hex", replace("name = \"P\"", "name = { hex = \"abc\" }"), 3, "name: expected pairs of hex digits"},
+        {"hex with other keys", replace("name = \"P\"", "name = { hex = \"ab\", x = 1 }"), 3,
+         "name: expected a string or { hex"},
+        {"NUL in a text", replace("name = \"P\"", "name = \"a\\u0000b\""), 3, "without NUL"},
+        {"NUL in hex", replace("name = \"P\"", "name = { hex = \"6100\" }"), 3, "without NUL"},
+    };
+    for (const auto& c : cases) {
+        try {
+            CProviderSource::Parse(c.source, "src.toml");
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const CProviderSource::SyntaxError& e) {
+            const std::string message = e.what();
+            const std::string where = "src.toml:" + std::to_string(c.line) + ":";
+            EXPECT_EQ(message.rfind(where, 0), 0u) << c.name << ": " << message;
+            EXPECT_NE(message.find(c.expected), std::string::npos) << c.name << ": " << message;
+            EXPECT_EQ(message.find('\n'), std::string::npos) << c.name << ": " << message;
+        }
+    }
+}

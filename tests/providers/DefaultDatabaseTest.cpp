@@ -1,0 +1,100 @@
+// The embedded default database and its source, data/providers.toml.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "creation/SubdomainHostDomain.h"
+#include "providers/CProviderDatabase.h"
+#include "providers/CProviderSource.h"
+#include "providers/VeskMemoryArchive.h"
+#include "support/EmbeddedResource.h"
+#include "testlib/TempFolder.h"
+#include "StreamBytes.h"
+
+using namespace mailwright;
+using namespace mailwright::testing;
+
+namespace {
+
+Bytes Embedded() {
+    const auto resource = FindEmbeddedResource("BIN", IDR_DEFAULT_DATABASE);
+    if (!resource) return {};
+    return Bytes(resource->begin(), resource->end());
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const CProviderDatabase& Source() {
+    static const CProviderDatabase db =
+        CProviderSource::Parse(ReadText(MW_SOURCE_DIR "/data/providers.toml"), "data/providers.toml");
+    return db;
+}
+
+}  // namespace
+
+TEST(DefaultDatabase, LoadsToTheEndOfTheStream) {
+    const Bytes bytes = Embedded();
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_TRUE(CProviderDatabase::IsCompleteDatabase(bytes.data(), bytes.size()));
+    VeskMemoryArchive archive;
+    archive.Assign(bytes.data(), bytes.size());
+    CProviderDatabase db;
+    db.Read(archive);
+    EXPECT_TRUE(archive.AtEnd());
+    EXPECT_EQ(db.GetVersion(), 1);
+    EXPECT_GE(db.GetProviders().size(), 100u);
+    for (const auto& p : db.GetProviders()) EXPECT_EQ(p->m_layout, 2) << p->m_name;
+    ASSERT_TRUE(db.FindByDomain(SubdomainHostDomain));
+    ASSERT_TRUE(db.FindByDomain(" GMAIL.com "));
+    EXPECT_EQ(db.FindByDomain("gmail.com")->m_pop3Server, "pop.gmail.com");
+    EXPECT_FALSE(db.FindByDomain("mail.gmail.com"));
+}
+
+TEST(DefaultDatabase, IsTheCompiledSource) {
+    VeskMemoryArchive archive;
+    Source().Write(archive);
+    EXPECT_EQ(Bytes(archive.GetData(), archive.GetData() + archive.GetLength()), Embedded());
+}
+
+TEST(ProviderData, RecordsFollowTheRules) {
+    const auto& providers = Source().GetProviders();
+    EXPECT_GE(providers.size(), 100u);
+    std::map<std::string, std::string> listedBy;
+    for (const auto& p : providers) {
+        const std::string& name = p->m_name;
+        EXPECT_EQ(p->m_layout, 2) << name;
+        EXPECT_EQ(p->m_pop3Port, p->m_pop3Ssl ? 995 : 110) << name;
+        const std::set<int> smtpPorts = p->m_smtpSsl ? std::set<int>{465, 587} : std::set<int>{25, 587};
+        EXPECT_TRUE(smtpPorts.count(p->m_smtpPort)) << name << " smtp port " << p->m_smtpPort;
+        EXPECT_FALSE(p->m_pop3Server.empty()) << name;
+        EXPECT_FALSE(p->m_smtpServer.empty()) << name;
+        EXPECT_TRUE(!p->m_askUserName || !p->m_userNamePrompt.empty()) << name << " asks without a prompt";
+        for (const std::string& domain : p->m_domains) {
+            EXPECT_EQ(domain.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ \t"), std::string::npos) << domain;
+            EXPECT_NE(domain.find('.'), std::string::npos) << domain;
+            const auto [at, fresh] = listedBy.emplace(domain, name);
+            EXPECT_TRUE(fresh) << domain << " is listed by " << at->second << " and " << name;
+        }
+    }
+}
+
+TEST(ProviderData, ListsTheWellKnownFamilies) {
+    // One domain of each family that the program is expected to know.
+    const char* domains[] = {
+        "gmail.com", "outlook.com", "hotmail.com", "yahoo.com", "aol.com", "gmx.net", "zoho.com",
+        "yandex.ru", "mail.ru", "rambler.ru", "wp.pl", "o2.pl", "onet.pl", "interia.pl", "t-online.de",
+        "web.de", "freenet.de", "online.de", "posteo.de", "mailbox.org", "seznam.cz", "centrum.cz",
+        "orange.fr", "free.fr", "sfr.fr", "laposte.net", "libero.it", "virgilio.it", "tim.it", "aruba.it",
+        SubdomainHostDomain,
+    };
+    for (const char* domain : domains) EXPECT_TRUE(Source().FindByDomain(domain)) << domain;
+}

@@ -1,5 +1,7 @@
 #include "testlib/FaultyRegistry.h"
 
+#include <new>
+
 #include "support/AnsiCodePage.h"
 #include "support/TextUtil.h"
 
@@ -23,25 +25,40 @@ bool EndsWithNoCase(const std::string& text, const std::string& tail) {
 
 FaultyRegistry::FaultyRegistry(std::shared_ptr<RegistryStore> inner) : m_inner(std::move(inner)) {}
 
-void FaultyRegistry::FailKey(const std::string& pathTail, LONG code) { m_rules.push_back({pathTail, "", true, code}); }
-
-void FaultyRegistry::FailWrite(const std::string& valueName, LONG code, const std::string& pathTail) {
-    m_rules.push_back({pathTail, valueName, false, code});
+void FaultyRegistry::FailKey(const std::string& pathTail, LONG code, int passes) {
+    m_rules.push_back({pathTail, "", true, code, passes, false});
 }
 
-LONG FaultyRegistry::KeyFailure(const RegistryKeyPath& key) const {
-    for (const Rule& rule : m_rules)
-        if (rule.isKey && EndsWithNoCase(PathText(key), rule.pathTail)) return rule.code;
+void FaultyRegistry::FailWrite(const std::string& valueName, LONG code, const std::string& pathTail, int passes) {
+    m_rules.push_back({pathTail, valueName, false, code, passes, false});
+}
+
+void FaultyRegistry::ThrowOnWrite(const std::string& valueName) {
+    m_rules.push_back({"", valueName, false, ERROR_SUCCESS, 0, true});
+}
+
+LONG FaultyRegistry::Failure(const RegistryKeyPath& key, const std::string* valueName) {
+    const std::string path = PathText(key);
+    for (Rule& rule : m_rules) {
+        if (rule.isKey != (valueName == nullptr) || !EndsWithNoCase(path, rule.pathTail)) continue;
+        if (valueName && !EqualsNoCase(*valueName, rule.valueName)) continue;
+        if (rule.passes > 0) {
+            --rule.passes;
+            continue;
+        }
+        if (rule.throws) throw std::bad_alloc();
+        return rule.code;
+    }
     return ERROR_SUCCESS;
 }
 
 LONG FaultyRegistry::OpenKey(const RegistryKeyPath& key) {
-    if (const LONG code = KeyFailure(key)) return code;
+    if (const LONG code = Failure(key, nullptr)) return code;
     return m_inner->OpenKey(key);
 }
 
 LONG FaultyRegistry::CreateKey(const RegistryKeyPath& key) {
-    if (const LONG code = KeyFailure(key)) return code;
+    if (const LONG code = Failure(key, nullptr)) return code;
     return m_inner->CreateKey(key);
 }
 
@@ -53,9 +70,7 @@ LONG FaultyRegistry::QueryValue(const RegistryKeyPath& key, std::u16string_view 
 LONG FaultyRegistry::SetValue(const RegistryKeyPath& key, std::u16string_view name, DWORD type,
                               std::span<const std::uint8_t> data) {
     const std::string valueName = Utf16ToAnsi(std::u16string(name));
-    for (const Rule& rule : m_rules)
-        if (!rule.isKey && EqualsNoCase(valueName, rule.valueName) && EndsWithNoCase(PathText(key), rule.pathTail))
-            return rule.code;
+    if (const LONG code = Failure(key, &valueName)) return code;
     return m_inner->SetValue(key, name, type, data);
 }
 

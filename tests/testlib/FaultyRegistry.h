@@ -14,10 +14,13 @@ class FaultyRegistry : public RegistryStore {
 public:
     explicit FaultyRegistry(std::shared_ptr<RegistryStore> inner);
 
-    // Opening or creating the key fails with `code`.
-    void FailKey(const std::string& pathTail, LONG code);
-    // Writing the value fails with `code`; in keys ending with `pathTail` when it is given.
-    void FailWrite(const std::string& valueName, LONG code, const std::string& pathTail = "");
+    // Opening or creating the key fails with `code`, after `passes` calls that succeed.
+    void FailKey(const std::string& pathTail, LONG code, int passes = 0);
+    // Writing the value fails with `code`, in keys ending with `pathTail` when it is given,
+    // after `passes` writes that succeed.
+    void FailWrite(const std::string& valueName, LONG code, const std::string& pathTail = "", int passes = 0);
+    // Writing the value throws std::bad_alloc, as a failing allocation would.
+    void ThrowOnWrite(const std::string& valueName);
 
     LONG OpenKey(const RegistryKeyPath& key) override;
     LONG CreateKey(const RegistryKeyPath& key) override;
@@ -35,8 +38,11 @@ private:
         std::string valueName;
         bool isKey = false;
         LONG code = ERROR_SUCCESS;
+        int passes = 0;
+        bool throws = false;
     };
-    LONG KeyFailure(const RegistryKeyPath& key) const;
+    // The code of the first rule that applies and has no passes left; 0 when none.
+    LONG Failure(const RegistryKeyPath& key, const std::string* valueName);
 
     std::shared_ptr<RegistryStore> m_inner;
     std::vector<Rule> m_rules;

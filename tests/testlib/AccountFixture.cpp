@@ -1,5 +1,11 @@
 #include "testlib/AccountFixture.h"
 
+#include <gtest/gtest.h>
+
+#include "providers/CProviderDatabase.h"
+#include "providers/VeskMemoryArchive.h"
+#include "support/VeskFileWrite.h"
+
 namespace mailwright::testing {
 
 CRefCountPtr<CProvider> SslProvider() {
@@ -20,6 +26,17 @@ CRefCountPtr<CProvider> SslProvider() {
 CRefCountPtr<CAccount> AccountOf(const CRefCountPtr<CProvider>& provider, const std::string& address,
                                  const std::string& displayName) {
     return CRefCountPtr<CAccount>(new CAccount(displayName, address, provider));
+}
+
+void WriteProviderDatabase(const std::vector<CRefCountPtr<CProvider>>& providers) {
+    CProviderDatabase database;
+    database.SetVersion(1);
+    for (const auto& provider : providers) database.Add(provider);
+    VeskMemoryArchive archive;
+    database.Write(archive);
+    VeskFileWrite file(CProviderDatabase::GetDatabasePath().Str(), FILE_SHARE_READ);
+    ASSERT_TRUE(file.Write(archive.GetData(), archive.GetLength()));
+    ASSERT_TRUE(file.Close());
 }
 
 std::string AccessDenied(const std::string& text) { return "Access is denied. (0x5)\n\n" + text; }

@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "creation/CAccount.h"
 #include "providers/CProvider.h"
@@ -13,6 +14,9 @@ CRefCountPtr<CProvider> SslProvider();
 
 CRefCountPtr<CAccount> AccountOf(const CRefCountPtr<CProvider>& provider, const std::string& address = "jan@example.com",
                                  const std::string& displayName = "Jan Kowalski");
+
+// Replaces providers.lst in the application folder by a database of these providers.
+void WriteProviderDatabase(const std::vector<CRefCountPtr<CProvider>>& providers);
 
 // What a step threw, or null when it threw nothing of the family.
 template <typename Step>

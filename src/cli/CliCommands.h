@@ -10,6 +10,7 @@ using Args = std::vector<std::string>;
 
 int RunProviders(const Args& args);
 int RunUpdate(const Args& args);
+int RunSession(const Args& args);
 int RunCreate(const Args& args);
 int RunDetect(const Args& args);
 int RunNewsreader(const Args& args);

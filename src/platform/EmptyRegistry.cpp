@@ -13,7 +13,9 @@ LONG EmptyRegistry::SetValue(const RegistryKeyPath&, std::u16string_view, DWORD,
     return ERROR_ACCESS_DENIED;
 }
 LONG EmptyRegistry::DeleteValue(const RegistryKeyPath&, std::u16string_view) { return ERROR_ACCESS_DENIED; }
+LONG EmptyRegistry::EnumValue(const RegistryKeyPath&, DWORD, std::u16string&, DWORD&, std::vector<std::uint8_t>&) {
+    return ERROR_KEY_DELETED;
+}
 LONG EmptyRegistry::EnumSubKey(const RegistryKeyPath&, DWORD, std::u16string&) { return ERROR_KEY_DELETED; }
-LONG EmptyRegistry::EnumValue(const RegistryKeyPath&, DWORD, std::u16string&) { return ERROR_KEY_DELETED; }
 
 }  // namespace mailwright

@@ -13,8 +13,9 @@ public:
     LONG SetValue(const RegistryKeyPath& key, std::u16string_view name, DWORD type,
                   std::span<const std::uint8_t> data) override;
     LONG DeleteValue(const RegistryKeyPath& key, std::u16string_view name) override;
+    LONG EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name, DWORD& type,
+                   std::vector<std::uint8_t>& data) override;
     LONG EnumSubKey(const RegistryKeyPath& key, DWORD index, std::u16string& name) override;
-    LONG EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name) override;
 };
 
 }  // namespace mailwright

@@ -38,10 +38,11 @@ public:
     virtual LONG SetValue(const RegistryKeyPath& key, std::u16string_view name, DWORD type,
                           std::span<const std::uint8_t> data) = 0;
     virtual LONG DeleteValue(const RegistryKeyPath& key, std::u16string_view name) = 0;
+    // The value at `index` in name order; ERROR_NO_MORE_ITEMS past the last.
+    virtual LONG EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name, DWORD& type,
+                           std::vector<std::uint8_t>& data) = 0;
     // The name of the subkey at `index` in case-insensitive name order; ERROR_NO_MORE_ITEMS past the last.
     virtual LONG EnumSubKey(const RegistryKeyPath& key, DWORD index, std::u16string& name) = 0;
-    // The name of the value at `index` in case-insensitive name order; ERROR_NO_MORE_ITEMS past the last.
-    virtual LONG EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name) = 0;
 };
 
 }  // namespace mailwright

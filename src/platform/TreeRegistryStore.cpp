@@ -36,27 +36,35 @@ std::vector<std::u16string> SplitLinkTarget(const std::u16string& target) {
     return parts;
 }
 
+// The item at `index` of the places' lists merged in name order, the first place's
+// item hiding a later one of the same name; null past the end. Each list is sorted.
+template <class Item, class ListOf, class NameOf>
+const Item* MergedAt(const std::vector<TreeRegistryStore::Location>& places, DWORD index, ListOf listOf,
+                     NameOf nameOf) {
+    if (places.size() == 1) {
+        const auto& list = listOf(*places[0].node);
+        return index < list.size() ? &list[index] : nullptr;
+    }
+    std::vector<std::pair<const Item*, const Item*>> ranges;
+    for (const auto& place : places) {
+        const auto& list = listOf(*place.node);
+        ranges.emplace_back(list.data(), list.data() + list.size());
+    }
+    for (DWORD at = 0;; ++at) {
+        const Item* next = nullptr;
+        for (const auto& [begin, end] : ranges)
+            if (begin != end && (!next || CompareRegistryNames(nameOf(*begin), nameOf(*next)) < 0)) next = begin;
+        if (!next) return nullptr;
+        const std::u16string& name = nameOf(*next);
+        if (at == index) return next;
+        for (auto& [begin, end] : ranges)
+            if (begin != end && RegistryNamesEqual(nameOf(*begin), name)) ++begin;
+    }
+}
+
 void Touch(RegistryKeyNode& node) {
     node.modified = RegistryTimeNow();
     node.changed = true;
-}
-
-// The name at `index`: each place keeps its names in order; the names of the two places
-// of a class key are merged in name order, and the user's name wins a tie.
-LONG NameAt(std::vector<const std::u16string*> names, size_t places, DWORD index, std::u16string& name) {
-    if (places > 1) {
-        std::stable_sort(names.begin(), names.end(), [](const std::u16string* a, const std::u16string* b) {
-            return CompareRegistryNames(*a, *b) < 0;
-        });
-        names.erase(std::unique(names.begin(), names.end(),
-                                [](const std::u16string* a, const std::u16string* b) {
-                                    return RegistryNamesEqual(*a, *b);
-                                }),
-                    names.end());
-    }
-    if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
-    name = *names[index];
-    return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -222,28 +230,38 @@ LONG TreeRegistryStore::DeleteValue(const RegistryKeyPath& key, std::u16string_v
     });
 }
 
+LONG TreeRegistryStore::EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name, DWORD& type,
+                                  std::vector<std::uint8_t>& data) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    RefreshHives();
+    std::vector<Location> found;
+    if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
+        return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
+    // The user's class values hide the machine's of the same name.
+    const RegistryValue* value = MergedAt<RegistryValue>(
+        found, index, [](const RegistryKeyNode& node) -> const std::vector<RegistryValue>& { return node.Values(); },
+        [](const RegistryValue& v) -> const std::u16string& { return v.name; });
+    if (!value) return ERROR_NO_MORE_ITEMS;
+    name = value->name;
+    type = value->type;
+    data = value->data;
+    return ERROR_SUCCESS;
+}
+
 LONG TreeRegistryStore::EnumSubKey(const RegistryKeyPath& key, DWORD index, std::u16string& name) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     RefreshHives();
     std::vector<Location> found;
     if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
         return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
-    std::vector<const std::u16string*> names;
-    for (const Location& at : found)
-        for (const auto& subkey : at.node->SubKeys()) names.push_back(&subkey->Name());
-    return NameAt(std::move(names), found.size(), index, name);
-}
-
-LONG TreeRegistryStore::EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    RefreshHives();
-    std::vector<Location> found;
-    if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
-        return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
-    std::vector<const std::u16string*> names;
-    for (const Location& at : found)
-        for (const RegistryValue& value : at.node->Values()) names.push_back(&value.name);
-    return NameAt(std::move(names), found.size(), index, name);
+    // The class keys of both places in name order; the user's name wins a tie.
+    using Subkey = std::unique_ptr<RegistryKeyNode>;
+    const Subkey* subkey = MergedAt<Subkey>(
+        found, index, [](const RegistryKeyNode& node) -> const std::vector<Subkey>& { return node.SubKeys(); },
+        [](const Subkey& k) -> const std::u16string& { return k->Name(); });
+    if (!subkey) return ERROR_NO_MORE_ITEMS;
+    name = (*subkey)->Name();
+    return ERROR_SUCCESS;
 }
 
 }  // namespace mailwright

@@ -21,8 +21,9 @@ public:
     LONG SetValue(const RegistryKeyPath& key, std::u16string_view name, DWORD type,
                   std::span<const std::uint8_t> data) override;
     LONG DeleteValue(const RegistryKeyPath& key, std::u16string_view name) override;
+    LONG EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name, DWORD& type,
+                   std::vector<std::uint8_t>& data) override;
     LONG EnumSubKey(const RegistryKeyPath& key, DWORD index, std::u16string& name) override;
-    LONG EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name) override;
 
 protected:
     static constexpr int kUserHive = 0;
@@ -42,11 +43,13 @@ protected:
     // Taken by every operation: one store may serve several threads.
     std::recursive_mutex m_mutex;
 
-private:
+public:
     struct Location {
         int hive = kUserHive;
         RegistryKeyNode* node = nullptr;
     };
+
+private:
     struct Walk {
         bool view32 = false;
         bool create = false;

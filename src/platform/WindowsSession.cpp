@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/EmptyRegistry.h"
+#include "platform/WinePrefixSession.h"
 #include "support/TextUtil.h"
 
 namespace mailwright {
@@ -165,6 +166,10 @@ bool WindowsSession::GetVersionEx(OsVersionInfo&) const { return false; }
 std::optional<std::string> WindowsSession::EnvironmentVariable(const std::string&) const { return std::nullopt; }
 
 std::string WindowsSession::ExpandEnvironmentStrings(const std::string& text) const {
+    return ExpandVariables(text, [this](const std::string& name) { return EnvironmentVariable(name); });
+}
+
+std::string WindowsSession::ExpandVariables(const std::string& text, const VariableLookup& lookup) {
     std::string result;
     size_t at = 0;
     while (at < text.size()) {
@@ -175,7 +180,7 @@ std::string WindowsSession::ExpandEnvironmentStrings(const std::string& text) co
             break;
         }
         result.append(text, at, open - at);
-        std::optional<std::string> value = EnvironmentVariable(text.substr(open + 1, close - open - 1));
+        std::optional<std::string> value = lookup(text.substr(open + 1, close - open - 1));
         if (value) {
             result += *value;
             at = close + 1;
@@ -196,7 +201,7 @@ bool WindowsSession::IsWineRunning() const { return false; }
 
 WindowsSession& WindowsSession::Current() {
     std::lock_guard<std::mutex> lock(g_sessionMutex);
-    if (!g_session) g_session = std::make_shared<WindowsSession>();
+    if (!g_session) g_session = WinePrefixSession::FromEnvironment();
     return *g_session;
 }
 

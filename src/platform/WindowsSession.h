@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,10 +66,16 @@ public:
     // The value of one variable of the session's environment; nothing when it has none.
     virtual std::optional<std::string> EnvironmentVariable(const std::string& name) const;
 
-    // The session the program works in; a session without a prefix until one is set.
+    // The session the program works in: on first use, the session of the Wine prefix that
+    // the environment names (WinePrefixSession::FromEnvironment), until another is set.
     static WindowsSession& Current();
     // Replaces the current session and returns the previous one (tests and start-up).
     static std::shared_ptr<WindowsSession> SetCurrent(std::shared_ptr<WindowsSession> session);
+
+protected:
+    using VariableLookup = std::function<std::optional<std::string>(const std::string& name)>;
+    // ExpandEnvironmentStrings' rule with the variables that `lookup` knows.
+    static std::string ExpandVariables(const std::string& text, const VariableLookup& lookup);
 };
 
 }  // namespace mailwright

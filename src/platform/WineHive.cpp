@@ -588,12 +588,15 @@ void WineHive::RenderKey(RegistryKeyNode& node, std::string& out) const {
 }
 
 const std::string& WineHive::Render() {
-    std::string out;
+    // The text is rendered into the buffer of the text before last: a hive of many
+    // megabytes costs no fresh memory at each write.
+    std::string& out = m_spare;
+    out.clear();
     out.reserve(m_text.size() + 4096);
     out.append(m_text, 0, m_headerLength);
     RenderKey(*m_root, out);
     if (!out.empty() && out.back() != '\n') out += '\n';
-    m_text = std::move(out);
+    m_text.swap(out);
     m_headerLength = std::min(m_headerLength, m_text.size());
     return m_text;
 }

@@ -36,6 +36,7 @@ private:
     void RenderKey(RegistryKeyNode& node, std::string& out) const;
 
     std::string m_text;
+    std::string m_spare;
     size_t m_headerLength = 0;
     std::string m_arch;
     std::unique_ptr<RegistryKeyNode> m_root;

@@ -185,7 +185,9 @@ LONG CRegistryKey::SubKeyName(DWORD index, std::string& name, DWORD& capacity) {
 LONG CRegistryKey::ValueName(DWORD index, std::string& name, DWORD& capacity) {
     if (const LONG code = Check(KEY_QUERY_VALUE); code != ERROR_SUCCESS) return code;
     std::u16string wide;
-    return HandOut(m_store->EnumValue(m_path, index, wide), wide, name, capacity);
+    DWORD type = REG_NONE;
+    std::vector<std::uint8_t> data;
+    return HandOut(m_store->EnumValue(m_path, index, wide, type, data), wide, name, capacity);
 }
 
 }  // namespace mailwright

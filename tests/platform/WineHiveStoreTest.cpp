@@ -15,6 +15,7 @@
 #include "platform/WineHive.h"
 #include "platform/WineHiveStore.h"
 #include "support/CRegistryKey.h"
+#include "support/TextUtil.h"
 #include "testlib/RunningWineServer.h"
 #include "testlib/TempFolder.h"
 
@@ -144,6 +145,23 @@ TEST_F(WineHiveStoreTest, WritesAreRefusedWhileWineRunsThePrefix) {
         EXPECT_EQ(ERROR_SUCCESS, other.OpenKey(HKEY_CURRENT_USER, "Software\\Microsoft", KEY_READ));
     }
     EXPECT_EQ(ERROR_SUCCESS, key.WriteDword("n", 1));
+}
+
+TEST_F(WineHiveStoreTest, LinksThatLoopOrLeadNowhereFindNothing) {
+    const auto link = [](const std::string& path, const std::string& target) {
+        std::string data;
+        for (char c : target) data += (data.empty() ? "" : ",") + Format("%02x,00", static_cast<unsigned char>(c));
+        return "\n[" + path + "] 1700000000\n#link\n\"SymbolicLinkValue\"=hex(6):" + data + "\n";
+    };
+    m_prefix.WriteFile("system.reg", "WINE REGISTRY Version 2\n" + link("Loop", "\\Registry\\Machine\\Loop") +
+                                         link("Nowhere", "\\Registry\\Machine\\Missing") +
+                                         link("Odd", "C:\\not\\a\\key") +
+                                         "\n[NoTarget] 1700000000\n#link\n");
+    CRegistryKey key(Store());
+    for (const char* path : {"Loop", "Loop\\Sub", "Nowhere", "Odd", "NoTarget"}) {
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ)) << path;
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.CreateKey(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE)) << path;
+    }
 }
 
 TEST_F(WineHiveStoreTest, AHiveKeepsItsMode) {

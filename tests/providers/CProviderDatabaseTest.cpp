@@ -5,6 +5,7 @@
 
 #include "providers/CProviderDatabase.h"
 #include "providers/VeskMemoryArchive.h"
+#include "support/EmbeddedResource.h"
 #include "testlib/TempFolder.h"
 #include "StreamBytes.h"
 
@@ -276,4 +277,22 @@ TEST(CProviderDatabase, LoadReadsTheApplicationFoldersFile) {
     write(Database({Join(RecordItems())}));
     EXPECT_TRUE(db.Load());
     EXPECT_TRUE(db.FindByDomain("Example.com"));
+}
+
+TEST(CProviderDatabase, ExtractDefaultDatabaseWritesTheEmbeddedBytes) {
+    ScopedPrefixlessSession session;
+    const auto embedded = FindEmbeddedResource("BIN", IDR_DEFAULT_DATABASE);
+    ASSERT_TRUE(embedded);
+    const std::string expected(embedded->begin(), embedded->end());
+
+    CProviderDatabase::ExtractDefaultDatabase();
+    EXPECT_EQ(session.Data().ReadFile("Mailwright/providers.lst"), expected);
+
+    // Called, it replaces whatever is there; only the start-up rule spares an existing file.
+    session.Data().WriteFile("Mailwright/providers.lst", "old");
+    CProviderDatabase::ExtractDefaultDatabase();
+    EXPECT_EQ(session.Data().ReadFile("Mailwright/providers.lst"), expected);
+    CProviderDatabase db;
+    EXPECT_TRUE(db.Load());
+    EXPECT_TRUE(db.FindByDomain("seznam.cz"));
 }

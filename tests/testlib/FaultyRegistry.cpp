@@ -82,8 +82,9 @@ LONG FaultyRegistry::EnumSubKey(const RegistryKeyPath& key, DWORD index, std::u1
     return m_inner->EnumSubKey(key, index, name);
 }
 
-LONG FaultyRegistry::EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name) {
-    return m_inner->EnumValue(key, index, name);
+LONG FaultyRegistry::EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name, DWORD& type,
+                               std::vector<std::uint8_t>& data) {
+    return m_inner->EnumValue(key, index, name, type, data);
 }
 
 }  // namespace mailwright::testing

@@ -1,0 +1,44 @@
+// mailwright-cli session: what the program sees of the Windows session.
+#include <iostream>
+
+#include "cli/CliCommands.h"
+#include "platform/WineHiveStore.h"
+#include "platform/WindowsSession.h"
+#include "support/FileSystem.h"
+#include "support/TextUtil.h"
+#include "support/VeskFsPathT.h"
+
+namespace mailwright::cli {
+
+int RunSession(const Args& args) {
+    if (!args.empty()) return Fail("usage: mailwright-cli session");
+    WindowsSession& session = WindowsSession::Current();
+    const std::string prefix = session.PrefixFolder();
+    std::cout << "Prefix: " << (prefix.empty() ? "none (neither $WINEPREFIX nor ~/.wine with a registry)" : prefix)
+              << "\n";
+    if (!prefix.empty()) {
+        const std::string arch = session.Architecture();
+        std::cout << "Architecture: " << (arch.empty() ? "unknown" : arch) << "\n";
+    }
+    OsVersionInfo version;
+    if (session.GetVersionEx(version)) {
+        std::cout << "Windows version: "
+                  << Format("%u.%u.%u", version.majorVersion, version.minorVersion, version.buildNumber);
+        if (!Trim(version.csdVersion).empty()) std::cout << " " << Trim(version.csdVersion);
+        std::cout << "\n";
+    } else {
+        std::cout << "Windows version: none (the version query fails)\n";
+    }
+    const VeskFsPath folder = GetApplicationFolder();
+    std::cout << "Application folder: " << (folder.IsEmpty() ? "none" : folder.Str()) << "\n";
+    std::cout << "Application folder (Unix): " << (folder.IsEmpty() ? "none" : UnixPathOf(folder.Str()).value_or("none"))
+              << "\n";
+    if (!prefix.empty()) std::cout << "Wine running: " << (session.IsWineRunning() ? "yes (registry writes are refused)" : "no") << "\n";
+    if (auto hives = std::dynamic_pointer_cast<WineHiveStore>(session.Registry())) {
+        if (const std::string problem = hives->HiveProblem(); !problem.empty())
+            return Fail("registry cannot be read: " + problem, 1);
+    }
+    return 0;
+}
+
+}  // namespace mailwright::cli

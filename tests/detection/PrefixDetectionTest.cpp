@@ -45,6 +45,8 @@ const PrefixCase kPrefixes[] = {
      MailClientNone, MailClientOutlook, 1},
 };
 
+void PrintTo(const PrefixCase& c, std::ostream* out) { *out << c.name; }
+
 class PrefixDetectionTest : public ::testing::TestWithParam<PrefixCase> {
 protected:
     void TearDown() override { CMailClientChecker::ResetInstance(); }

@@ -180,6 +180,8 @@ const SettingsFailure kFailures[] = {
     {"Indent Char", false, "Indent Char", 0, "Error while configuring. (11)", "WriteSettingsKeys", 286},
 };
 
+void PrintTo(const SettingsFailure& f, std::ostream* out) { *out << f.name; }
+
 class SettingsFailureTest : public NewsgroupTest, public ::testing::WithParamInterface<SettingsFailure> {};
 
 TEST_P(SettingsFailureTest, ThrowsWithTheStepThatFailed) {

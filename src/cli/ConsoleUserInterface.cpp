@@ -71,10 +71,14 @@ std::optional<std::string> ConsoleUserInterface::AskUserName(const std::string& 
         std::cerr << "The provider needs a log-on name: give it with --user-name." << std::endl;
         return std::nullopt;
     }
-    std::cerr << prompt << std::endl << "Log-on name: " << std::flush;
+    std::cerr << prompt << std::endl;
     std::string line;
-    if (!std::getline(std::cin, line)) return std::nullopt;
-    return line;
+    // As the dialog does: a blank name is refused and asked for again; end of input cancels.
+    while (std::cerr << "Log-on name: " << std::flush, std::getline(std::cin, line)) {
+        if (!Trim(line).empty()) return line;
+        std::cerr << LoadString(IDS_PROVIDE_DATA) << std::endl;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> ConsoleUserInterface::ChooseProfile(const std::vector<std::string>& profiles,

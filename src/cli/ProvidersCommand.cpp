@@ -105,8 +105,7 @@ int Lookup(const std::optional<std::string>& file, const std::string& domain) {
         if (!archive.LoadFromFile(*path)) return Fail(*file + ": " + LoadString(IDS_ERR_LOCATING_DATABASE));
         database.Read(archive);
     } else {
-        // As the program's start-up does: only a missing file is replaced by the default.
-        if (!PathExists(CProviderDatabase::GetDatabasePath())) CProviderDatabase::ExtractDefaultDatabase();
+        CProviderDatabase::EnsureDatabaseFile();
         if (!database.Load())
             return Fail(CProviderDatabase::GetDatabasePath().Str() + ": " + LoadString(IDS_ERR_LOCATING_DATABASE));
     }

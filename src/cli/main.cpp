@@ -21,6 +21,10 @@ constexpr Command kCommands[] = {
     {"providers", RunProviders, "providers compile SRC OUT | dump FILE | lookup [--file FILE] DOMAIN"},
     {"update", RunUpdate, "update [--url URL]"},
     {"session", RunSession, "session"},
+    {"create", RunCreate,
+     "create --email ADDR [--name NAME] [--user-name NAME] [--quiet] --client outlook-express|outlook|windows-mail|windows-live-mail"},
+    {"detect", RunDetect, "detect"},
+    {"newsreader", RunNewsreader, "newsreader"},
 };
 
 int Usage() {

@@ -162,4 +162,8 @@ void CProviderDatabase::ExtractDefaultDatabase() {
     file.Close();
 }
 
+void CProviderDatabase::EnsureDatabaseFile() {
+    if (!PathExists(GetDatabasePath())) ExtractDefaultDatabase();
+}
+
 }  // namespace mailwright

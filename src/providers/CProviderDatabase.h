@@ -56,6 +56,10 @@ public:
     // reported: the next Load fails instead.
     static void ExtractDefaultDatabase();
 
+    // What start-up does: writes the default database when the file is missing (only
+    // then; a damaged file is left for Load to refuse).
+    static void EnsureDatabaseFile();
+
     std::int32_t GetVersion() const { return m_version; }
     void SetVersion(std::int32_t version) { m_version = version; }
     const std::vector<CRefCountPtr<CProvider>>& GetProviders() const { return m_providers; }

@@ -167,15 +167,27 @@ LONG CRegistryKey::DeleteValue(const char* valueName) {
     return m_store->DeleteValue(m_path, NameOf(valueName));
 }
 
-LONG CRegistryKey::SubKeyName(DWORD index, std::string& name, DWORD& capacity) {
-    if (const LONG code = Check(KEY_ENUMERATE_SUB_KEYS); code != ERROR_SUCCESS) return code;
-    std::u16string wide;
-    if (const LONG code = m_store->EnumSubKey(m_path, index, wide); code != ERROR_SUCCESS) return code;
+LONG CRegistryKey::HandOut(LONG code, const std::u16string& wide, std::string& name, DWORD& capacity) {
+    if (code != ERROR_SUCCESS) return code;
     const std::string narrow = Utf16ToAnsi(wide);
     if (narrow.size() >= capacity) return ERROR_MORE_DATA;
     name = narrow;
     capacity = static_cast<DWORD>(narrow.size());
     return ERROR_SUCCESS;
+}
+
+LONG CRegistryKey::SubKeyName(DWORD index, std::string& name, DWORD& capacity) {
+    if (const LONG code = Check(KEY_ENUMERATE_SUB_KEYS); code != ERROR_SUCCESS) return code;
+    std::u16string wide;
+    return HandOut(m_store->EnumSubKey(m_path, index, wide), wide, name, capacity);
+}
+
+LONG CRegistryKey::ValueName(DWORD index, std::string& name, DWORD& capacity) {
+    if (const LONG code = Check(KEY_QUERY_VALUE); code != ERROR_SUCCESS) return code;
+    std::u16string wide;
+    DWORD type = REG_NONE;
+    std::vector<std::uint8_t> data;
+    return HandOut(m_store->EnumValue(m_path, index, wide, type, data), wide, name, capacity);
 }
 
 }  // namespace mailwright

@@ -52,6 +52,8 @@ public:
     // RegEnumKeyExA: the subkey at `index`; `capacity` counts the NUL and receives the
     // name's length on success.
     LONG SubKeyName(DWORD index, std::string& name, DWORD& capacity);
+    // RegEnumValueA without the data: the name of the value at `index`, as SubKeyName.
+    LONG ValueName(DWORD index, std::string& name, DWORD& capacity);
 
     // RegQueryValueExA on the held key: any of type, data and size may be null; string
     // values come in the ANSI code page, and *size counts bytes.
@@ -63,6 +65,7 @@ private:
     LONG Open(std::shared_ptr<RegistryStore> store, RegistryKeyPath path, const char* subPath, DWORD access,
               bool create);
     LONG Check(DWORD right) const;
+    static LONG HandOut(LONG code, const std::u16string& wide, std::string& name, DWORD& capacity);
 
     std::shared_ptr<RegistryStore> m_store;  // given, or the store the held key lives in
     bool m_storeGiven = false;

@@ -197,6 +197,28 @@ TEST(WineHive, BrokenInputIsRefusedWithTheLine) {
     }
 }
 
+TEST(WineHive, DamagedTextNeverCrashesAndWritesBackWhatItRead) {
+    const std::string text =
+        "WINE REGISTRY Version 2\n;; c\n\n#arch=win64\n\n[A\\\\B\\[c\\]] 1700000000\n#time=1d9d3a1b2c3d4e5\n"
+        "#class=\"k\"\n@=\"d\\x20ac\\\"\\0\"\n\"s\"=str(7):\"a\\0b\\0\"\n\"h\"=hex(2):41,00,\\\n  42,00\n"
+        "\"n\"=dword:0000000a\n\n[A\\\\L] 1700000000\n#link\n\"SymbolicLinkValue\"=hex(6):41,00\n";
+    const char replacements[] = {'\\', '"', '[', ']', '\n', ',', 'x', '0', '@', '#', ':', '(', '\xc3', '\0'};
+    for (size_t at = 0; at < text.size(); ++at) {
+        for (char c : replacements) {
+            for (const std::string& damaged : {std::string(text).replace(at, 1, 1, c), text.substr(0, at)}) {
+                WineHive hive;
+                std::string error;
+                if (hive.Parse(damaged, error)) {
+                    // What was read comes back unchanged, or at least reads the same.
+                    const std::string written = hive.Render();
+                    WineHive again;
+                    EXPECT_TRUE(again.Parse(written, error)) << at << ": " << error;
+                }
+            }
+        }
+    }
+}
+
 TEST(WineHive, KeysGivenTwiceAreMergedAndWrittenOnce) {
     const std::string text =
         "WINE REGISTRY Version 2\n\n[B] 1700000000\n\"x\"=\"1\"\n\n[A] 1700000000\n\"y\"=\"2\"\n"

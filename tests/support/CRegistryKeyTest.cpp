@@ -179,6 +179,22 @@ TEST_P(CRegistryKeyTest, SubKeysEnumerateInNameOrderWithoutCase) {
     EXPECT_EQ(5u, capacity);
 }
 
+TEST_P(CRegistryKeyTest, ValueNamesEnumerateInNameOrderWithoutCase) {
+    auto key = WriteKey(HKEY_CURRENT_USER, "Software\\Values");
+    for (const char* name : {"beta", "Alpha", "", "ALPHA2"}) ASSERT_EQ(ERROR_SUCCESS, key->WriteDword(name, 1));
+    std::vector<std::string> names;
+    std::string name;
+    for (DWORD i = 0, capacity = 64; key->ValueName(i, name, capacity) == ERROR_SUCCESS; ++i, capacity = 64)
+        names.push_back(name);
+    EXPECT_EQ((std::vector<std::string>{"", "Alpha", "ALPHA2", "beta"}), names);
+    DWORD capacity = 5;  // "Alpha" needs 6 with its NUL
+    EXPECT_EQ(ERROR_MORE_DATA, key->ValueName(1, name, capacity));
+    capacity = 64;
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, key->ValueName(4, name, capacity));
+    CRegistryKey closed(m_store);
+    EXPECT_EQ(ERROR_INVALID_HANDLE, closed.ValueName(0, name, capacity));
+}
+
 TEST_P(CRegistryKeyTest, NamesKeepTheirCaseAndMatchWithoutIt) {
     WriteKey(HKEY_CURRENT_USER, "Software\\MixedCase")->WriteDword("ValueName", 3);
     auto again = WriteKey(HKEY_CURRENT_USER, "SOFTWARE\\mixedcase");

@@ -6,7 +6,7 @@
 #include <regex>
 
 #include "TestAccounts.h"
-#include "WriterSession.h"
+#include "TestPrefix.h"
 #include "testlib/RecordingUserInterface.h"
 #include "writers/CWinMailAccountCreator.h"
 
@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::MakeAccount;
 using testing::ScopedRecordingUserInterface;
-using testing::ScopedWriterSession;
+using testing::TestPrefix;
 using testing::UiCall;
 
 TEST(CWinMailAccountCreator, FileNamesCarryANewUpperCaseGuid) {
@@ -48,8 +48,8 @@ const Client kClients[] = {
 class WinMailClientTest : public ::testing::TestWithParam<Client> {
 protected:
     void SetUp() override {
-        fs::create_directories(m_session.OnDriveC("users/tester/AppData/Local/Mail"));
-        m_session.UserKey(GetParam().key)->WriteString("Store Root", "%LOCALAPPDATA%\\Mail\\");
+        fs::create_directories(m_prefix.DriveC("users/tester/AppData/Local/Mail"));
+        m_prefix.UserKey(GetParam().key)->WriteString("Store Root", "%LOCALAPPDATA%\\Mail\\");
     }
 
     bool Create(CRefCountPtr<CAccount> account) {
@@ -60,7 +60,7 @@ protected:
 
     std::vector<std::string> StoreFiles() {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_session.OnDriveC("users/tester/AppData/Local/Mail")))
+        for (const auto& entry : fs::directory_iterator(m_prefix.DriveC("users/tester/AppData/Local/Mail")))
             names.push_back(entry.path().filename().string());
         return names;
     }
@@ -71,7 +71,7 @@ protected:
         EXPECT_EQ(m_ui->Calls()[0].text, text);
     }
 
-    ScopedWriterSession m_session;
+    TestPrefix m_prefix;
     ScopedRecordingUserInterface m_ui;
 };
 
@@ -92,26 +92,26 @@ TEST_P(WinMailClientTest, AnEmptyAccountIsReported) {
 }
 
 TEST_P(WinMailClientTest, AMissingStoreRootIsReportedWithTheWindowsMailText) {
-    m_session.UserKey(GetParam().key)->DeleteValue("Store Root");
+    m_prefix.UserKey(GetParam().key)->DeleteValue("Store Root");
     EXPECT_FALSE(Create(MakeAccount()));
     ExpectOneError("The system cannot find the file specified. (0x2)\n\nCannot find data folder path for Windows Mail.");
 }
 
 TEST_P(WinMailClientTest, AMissingClientKeyIsReported) {
-    m_session->m_registry = std::make_shared<MemoryRegistry>();
+    m_prefix.Prefix().WriteUserHive(testing::TempWinePrefix::UserKeys());
     EXPECT_FALSE(Create(MakeAccount()));
     ExpectOneError("The system cannot find the file specified. (0x2)\n\n"
                    "Cannot read store root location from registry key");
 }
 
 TEST_P(WinMailClientTest, AFileThatCannotBeWrittenGivesTheClientsUnknownError) {
-    m_session.UserKey(GetParam().key)->WriteString("Store Root", "C:\\No Such Folder\\");
+    m_prefix.UserKey(GetParam().key)->WriteString("Store Root", "C:\\No Such Folder\\");
     EXPECT_FALSE(Create(MakeAccount()));
     ASSERT_EQ(m_ui->Calls().size(), 1u);
     EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Message);
     EXPECT_EQ(m_ui->Calls()[0].text, GetParam().unknownError);
     EXPECT_EQ(m_ui->Calls()[0].style, MB_OK | MB_ICONWARNING);
-    EXPECT_FALSE(fs::exists(m_session.OnDriveC("No Such Folder")));
+    EXPECT_FALSE(fs::exists(m_prefix.DriveC("No Such Folder")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Clients, WinMailClientTest, ::testing::ValuesIn(kClients),

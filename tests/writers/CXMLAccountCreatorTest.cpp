@@ -7,7 +7,7 @@
 #include <pugixml.hpp>
 
 #include "TestAccounts.h"
-#include "WriterSession.h"
+#include "TestPrefix.h"
 #include "support/VeskException.h"
 #include "writers/CXMLAccountCreator.h"
 
@@ -16,7 +16,7 @@ namespace {
 
 using testing::MakeAccount;
 using testing::MakeProvider;
-using testing::ScopedWriterSession;
+using testing::TestPrefix;
 
 struct Element {
     std::string name;
@@ -164,10 +164,10 @@ TEST(CXMLAccountCreator, AnEmptyAccountIsRefused) {
 class StoreRootTest : public ::testing::Test {
 protected:
     void SetStoreRoot(const char* key, const char* root) {
-        ASSERT_EQ(ERROR_SUCCESS, m_session.UserKey(key)->WriteString("Store Root", root));
+        ASSERT_EQ(ERROR_SUCCESS, m_prefix.UserKey(key)->WriteString("Store Root", root));
     }
 
-    ScopedWriterSession m_session;
+    TestPrefix m_prefix;
 };
 
 TEST_F(StoreRootTest, OnlyALeadingVariableIsExpanded) {
@@ -213,7 +213,7 @@ TEST_F(StoreRootTest, FailuresCarryTheirTextAndCode) {
     };
     expectFailure(2, "The system cannot find the file specified. (0x2)\n\n"
                      "Cannot read store root location from registry key");
-    auto key = m_session.UserKey("Software\\Microsoft\\Windows Live Mail");
+    auto key = m_prefix.UserKey("Software\\Microsoft\\Windows Live Mail");
     const std::string missing = "The system cannot find the file specified. (0x2)\n\n"
                                 "Cannot find data folder path for Windows Mail.";
     expectFailure(2, missing);
@@ -225,20 +225,20 @@ TEST_F(StoreRootTest, FailuresCarryTheirTextAndCode) {
 }
 
 TEST_F(StoreRootTest, TheFileLandsInTheExpandedStoreRoot) {
-    std::filesystem::create_directories(m_session.OnDriveC("users/tester/AppData/Local/Microsoft/Windows Mail"));
+    std::filesystem::create_directories(m_prefix.DriveC("users/tester/AppData/Local/Microsoft/Windows Mail"));
     CXMLAccountCreator creator;
     creator.CreateAccountFromProviderSettings(MakeAccount());
     for (const char* root : {"%LOCALAPPDATA%\\Microsoft\\Windows Mail\\", "%LOCALAPPDATA%\\microsoft\\windows mail"}) {
         SetStoreRoot("Software\\Microsoft\\Windows Mail", root);
         creator.SaveDocument("account{X}.oeaccount", false);
-        const std::string file = m_session.OnDriveC("users/tester/AppData/Local/Microsoft/Windows Mail/account{X}.oeaccount");
+        const std::string file = m_prefix.DriveC("users/tester/AppData/Local/Microsoft/Windows Mail/account{X}.oeaccount");
         std::ifstream in(file, std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_EQ(bytes, creator.SaveToMemory()) << root;
         EXPECT_EQ(ReadBack(bytes).size(), 19u);
         std::filesystem::remove(file);
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_session.OnDriveC("users/tester/AppData/Local/Microsoft")),
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_prefix.DriveC("users/tester/AppData/Local/Microsoft")),
                             std::filesystem::directory_iterator()),
               1);
 }

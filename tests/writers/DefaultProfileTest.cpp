@@ -1,7 +1,7 @@
 // The profile list as the choice shows it, and the preselection of Outlook's default profile.
 #include <gtest/gtest.h>
 
-#include "WriterSession.h"
+#include "TestPrefix.h"
 #include "support/StringTable.h"
 #include "testlib/RecordingUserInterface.h"
 #include "writers/DefaultProfile.h"
@@ -10,7 +10,7 @@ namespace mailwright {
 namespace {
 
 using testing::ScopedRecordingUserInterface;
-using testing::ScopedWriterSession;
+using testing::TestPrefix;
 using testing::UiCall;
 
 const char* const kMessagingProfiles =
@@ -34,11 +34,11 @@ TEST(SortAsComboBox, CaseIsIgnoredAndALaterEqualNameComesFirst) {
 class FindDefaultProfileTest : public ::testing::Test {
 protected:
     void SetDefault(int version, const char* name) {
-        auto key = m_session.UserKey(OutlookProfilesKey(version));
+        auto key = m_prefix.UserKey(OutlookProfilesKey(version));
         ASSERT_EQ(ERROR_SUCCESS, key->WriteString("DefaultProfile", name));
     }
 
-    ScopedWriterSession m_session;
+    TestPrefix m_prefix;
     ScopedRecordingUserInterface m_ui;
 };
 
@@ -74,9 +74,9 @@ TEST_F(FindDefaultProfileTest, TheKeyFollowsTheVersion) {
 TEST_F(FindDefaultProfileTest, FailuresAreReportedAndSelectTheFirstEntry) {
     const std::vector<std::string> displayed = {"A", "B"};
     EXPECT_EQ(FindDefaultProfile(displayed, 16), 0);  // no profiles key
-    m_session.UserKey(OutlookProfilesKey(16));
+    m_prefix.UserKey(OutlookProfilesKey(16));
     EXPECT_EQ(FindDefaultProfile(displayed, 16), 0);  // no "DefaultProfile"
-    m_session.UserKey(OutlookProfilesKey(16))->WriteDword("DefaultProfile", 1);
+    m_prefix.UserKey(OutlookProfilesKey(16))->WriteDword("DefaultProfile", 1);
     EXPECT_EQ(FindDefaultProfile(displayed, 16), 0);  // not a string
 
     const auto& calls = m_ui->Calls();

@@ -1,0 +1,128 @@
+#include "creation/CMailAccountCreator.h"
+
+#include <exception>
+#include <optional>
+
+#include "creation/CAccount.h"
+#include "creation/CommentMessage.h"
+#include "creation/SubdomainHostDomain.h"
+#include "providers/CProviderDatabase.h"
+#include "support/IUserInterface.h"
+#include "support/MailClientKind.h"
+#include "support/StringTable.h"
+#include "support/TextUtil.h"
+#include "support/VeskException.h"
+#include "support/WinTypes.h"
+#include "writers/CIdentityRegWriter.h"
+
+namespace mailwright {
+namespace {
+
+constexpr char kSource[] = "AccountCreator";
+constexpr char kFunction[] = "CMailAccountCreator::Create";
+
+// The part of the address after its first "@"; the whole address when it has none.
+std::string DomainPart(const std::string& address) {
+    const size_t at = address.find('@');
+    return at == std::string::npos ? address : address.substr(at + 1);
+}
+
+bool WriteOutlookExpress(const CRefCountPtr<CAccount>& account) {
+    CIdentityRegWriter writer;
+    writer.SetAccountRegistry(account);
+    return writer.m_accountWritten;
+}
+
+// The writers of these clients come later; until then the user learns that nothing was written.
+bool NotWritableYet(const char* client) {
+    AppMessageBox(Format("Mailwright cannot create %s accounts yet. No account was created.", client),
+                  MB_ICONEXCLAMATION);
+    return false;
+}
+bool WriteOutlook(const CRefCountPtr<CAccount>&) { return NotWritableYet("Microsoft Outlook"); }
+bool WriteWindowsMail(const CRefCountPtr<CAccount>&) { return NotWritableYet("Windows Mail"); }
+bool WriteWindowsLiveMail(const CRefCountPtr<CAccount>&) { return NotWritableYet("Windows Live Mail"); }
+
+// Each writer runs on a fresh writer object and returns whether it ran to its end.
+struct WriterRow {
+    MailClientKind client;
+    bool (*write)(const CRefCountPtr<CAccount>&);
+};
+
+constexpr WriterRow kWriters[] = {
+    {MailClientOutlook, WriteOutlook},
+    {MailClientWindowsMail, WriteWindowsMail},
+    {MailClientWindowsLiveMail, WriteWindowsLiveMail},
+    {MailClientOutlookExpress, WriteOutlookExpress},
+};
+
+bool RunWriter(std::int32_t client, const CRefCountPtr<CAccount>& account) {
+    for (const WriterRow& row : kWriters)
+        if (row.client == client) return row.write(account);
+    return false;
+}
+
+CRefCountPtr<CAccount> MakeAccount(const std::string& displayName, const std::string& address,
+                                   const CRefCountPtr<CProvider>& provider) {
+    try {
+        return CRefCountPtr<CAccount>(new CAccount(displayName, address, provider));
+    } catch (const std::exception&) {
+        throw Error::VeskExceptionText(LoadString(IDS_ERR_ACCOUNT_DATA) + " (3)", kSource, kFunction, 65);
+    }
+}
+
+}  // namespace
+
+CMailAccountCreator::CMailAccountCreator(std::string emailAddress, std::string displayName, bool silent)
+    : m_emailAddress(std::move(emailAddress)), m_displayName(std::move(displayName)), m_silent(silent) {}
+
+bool CMailAccountCreator::Create(std::int32_t client) {
+    bool result = false;
+    try {
+        CreateSteps(client, result);
+    } catch (const Error::VeskException& e) {
+        if (!m_silent) e.ReportError();
+    } catch (...) {
+        // Failures outside the program's own (the string library's, say) end the creation quietly.
+    }
+    return result;
+}
+
+// Sets `result` as soon as the writer has answered, so that a failure of the result
+// dialog does not take back an account that was written.
+void CMailAccountCreator::CreateSteps(std::int32_t client, bool& result) {
+    CProviderDatabase database;
+    if (!database.Load()) throw Error::VeskExceptionText(IDS_ERR_LOCATING_DATABASE, kSource, kFunction, 27);
+
+    m_displayName = Trim(m_displayName);
+    if (m_displayName.empty()) {
+        const size_t at = m_emailAddress.find('@');
+        m_displayName = at == std::string::npos ? std::string() : m_emailAddress.substr(0, at);
+    }
+    m_domain = DomainPart(m_emailAddress);
+    // Customers of the subdomain host are listed under the host's own domain.
+    const std::string host = SubdomainHostDomain;
+    const size_t hostAt = m_domain.find(host);
+    if (hostAt != std::string::npos && hostAt + host.size() == m_domain.size()) m_domain.erase(0, hostAt);
+
+    CRefCountPtr<CProvider> provider = database.FindByDomain(m_domain);
+    if (!provider) {
+        AppMessageBox(IDS_UNKNOWN_PROVIDER, MB_ICONEXCLAMATION);
+        return;
+    }
+    // Their servers carry the customer's own subdomain.
+    if (m_domain == host) provider->m_pop3Server = provider->m_smtpServer = DomainPart(m_emailAddress);
+
+    CRefCountPtr<CAccount> account = MakeAccount(m_displayName, m_emailAddress, provider);
+    if (provider->m_askUserName != 0) {
+        std::optional<std::string> name = UserInterface().AskUserName(account->GetUserNamePrompt());
+        if (!name) return;
+        account->SetUserName(*name);
+    }
+    result = RunWriter(client, account);
+    if (result && !m_silent)
+        UserInterface().ShowResult(
+            BuildCommentMessage(account->GetComment(), account->GetInfoUrl(), static_cast<MailClientKind>(client)));
+}
+
+}  // namespace mailwright

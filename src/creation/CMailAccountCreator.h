@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace mailwright {
+
+// Creates one POP3/SMTP account from an e-mail address and a display name: finds the
+// address's provider, builds the account, asks for the log-on name when the provider
+// wants one, runs the writer of the chosen client and shows the result. Create reports
+// its failures itself (error boxes are left out in silent mode) and never throws.
+class CMailAccountCreator {
+public:
+    CMailAccountCreator(std::string emailAddress, std::string displayName, bool silent);
+    virtual ~CMailAccountCreator() = default;
+
+    // The client is a MailClientKind. True only when the writer wrote the account.
+    bool Create(std::int32_t client);
+
+private:
+    void CreateSteps(std::int32_t client, bool& result);
+
+    std::string m_emailAddress;
+    std::string m_displayName;
+    std::string m_domain;  // the domain looked up
+    bool m_silent;
+};
+
+}  // namespace mailwright

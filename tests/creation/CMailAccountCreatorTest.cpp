@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "BuildConfig.h"
+#include "creation/CMailAccountCreator.h"
+#include "platform/MemoryRegistry.h"
+#include "support/MailClientKind.h"
+#include "testlib/AccountFixture.h"
+#include "testlib/FakeProcessList.h"
+#include "testlib/MemorySession.h"
+#include "testlib/RecordingUserInterface.h"
+#include "testlib/RegistryFixture.h"
+
+namespace mailwright {
+namespace {
+
+using namespace testing;
+
+const std::string kManager = "Software\\Microsoft\\Internet Account Manager";
+const std::string kFirstAccount = kManager + "\\Accounts\\00000001";
+const std::string kCreated = "Your account has been created successfully.";
+const std::string kPassword =
+    "When sending or receiving messages for the first time you will be asked to provide a password.";
+const std::string kComment = "Log in with your full address.";
+const std::string kUnknownProvider =
+    "Unfortunately the program has not identified the email address and cannot configure the account.\n\n"
+    "If your account is hosted by a popular public provider, contact us by sending an email to " MAILWRIGHT_SUPPORT_EMAIL
+    " and provide the name of the provider. We will do our best to add the provider to the data base.";
+const unsigned kErrorStyle = MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST;
+
+CRefCountPtr<CProvider> NamedProvider(const char* name, std::vector<std::string> domains) {
+    CRefCountPtr<CProvider> provider = SslProvider();
+    provider->m_name = name;
+    provider->m_domains = std::move(domains);
+    return provider;
+}
+
+class CreatorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteIdentity(m_memory, kMainIdentity, 1);
+        CRefCountPtr<CProvider> example = NamedProvider("Example", {"example.com"});
+        example->m_comment = kComment;
+        example->m_infoUrl = "https://example.com/mail-help";
+        CRefCountPtr<CProvider> host = NamedProvider("home.pl", {"home.pl"});
+        host->m_pop3Server = host->m_smtpServer = "home.pl";
+        CRefCountPtr<CProvider> asking = NamedProvider("Asking", {"ask.example"});
+        asking->m_askUserName = 1;
+        asking->m_userNamePrompt = "Your customer number:";
+        WriteProviderDatabase({example, host, asking});
+    }
+
+    bool Create(const std::string& address, const std::string& name, std::int32_t client = MailClientOutlookExpress,
+                bool silent = false) {
+        return CMailAccountCreator(address, name, silent).Create(client);
+    }
+    StoredValue Get(const std::string& path, const char* name) {
+        return ReadStored(m_memory, HKEY_CURRENT_USER, path, name);
+    }
+    std::string DefaultAccountKey() {
+        CRegistryKey manager(m_memory);
+        std::string name;
+        EXPECT_EQ(ERROR_SUCCESS, manager.OpenKey(HKEY_CURRENT_USER, kManager.c_str(), KEY_READ));
+        EXPECT_EQ(ERROR_SUCCESS, manager.ReadString("Default Mail Account", name, 16));
+        return kManager + "\\Accounts\\" + name;
+    }
+    bool NothingWritten() { return Get(kManager, "Account Name").code == ERROR_FILE_NOT_FOUND; }
+    const std::vector<UiCall>& Calls() { return m_ui->Calls(); }
+
+    std::shared_ptr<MemoryRegistry> m_memory = std::make_shared<MemoryRegistry>();
+    ScopedMemorySession m_session{WindowsVersion(5, 1), m_memory};
+    ScopedRecordingUserInterface m_ui;
+    FakeProcessList m_processes{{"/sbin/init", "C:\\windows\\system32\\explorer.exe"}};
+};
+
+TEST_F(CreatorTest, CreatesTheAccountAndShowsTheResult) {
+    EXPECT_TRUE(Create("jan@example.com", "Jan Kowalski"));
+    EXPECT_EQ(Get(kFirstAccount, "Account Name"), Sz("jan@example.com"));
+    EXPECT_EQ(Get(kFirstAccount, "POP3 Server"), Sz("pop.example.com"));
+    EXPECT_EQ(Get(kManager, "Default Mail Account"), Sz("00000001"));
+    ASSERT_EQ(Calls().size(), 1u);
+    const UiCall& result = Calls()[0];
+    EXPECT_EQ(result.kind, UiCall::Result);
+    const std::string header = "\n\nAdditional information:\n\n";
+    EXPECT_EQ(result.text, kCreated + "\n" + kPassword + header + kComment);
+    EXPECT_EQ(result.text.substr(result.result.boldStart, result.result.boldLength), header);
+    EXPECT_EQ(result.result.infoUrl, "https://example.com/mail-help");
+}
+
+TEST_F(CreatorTest, SilentCreationShowsNoResult) {
+    EXPECT_TRUE(Create("jan@example.com", "", MailClientOutlookExpress, true));
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_EQ(Get(kFirstAccount, "Account Name"), Sz("jan@example.com"));
+}
+
+TEST_F(CreatorTest, DisplayNameIsTrimmedAndDefaultsToTheLocalPart) {
+    const struct {
+        const char* typed;
+        const char* stored;
+    } cases[] = {
+        {"", "jan"}, {"   ", "jan"}, {" \t", "jan"}, {"  Jan Kowalski ", "Jan Kowalski"}, {"Jan", "Jan"},
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(Create("jan@example.com", c.typed));
+        const std::string key = kManager + "\\Accounts\\0000000" + std::to_string(++number);
+        EXPECT_EQ(Get(key, "SMTP Display Name"), Sz(c.stored)) << "'" << c.typed << "'";
+    }
+}
+
+TEST_F(CreatorTest, AddressKeepsItsSpacesAndItsDomainIsFoundInAnyCase) {
+    ASSERT_TRUE(Create(" jan@example.com ", ""));
+    EXPECT_EQ(Get(kFirstAccount, "Account Name"), Sz(" jan@example.com "));
+    EXPECT_EQ(Get(kFirstAccount, "SMTP Display Name"), Sz(" jan"));
+    ASSERT_TRUE(Create("Jan@EXAMPLE.COM", ""));
+    EXPECT_EQ(Get(kManager + "\\Accounts\\00000002", "POP3 Server"), Sz("pop.example.com"));
+}
+
+TEST_F(CreatorTest, SubdomainsOfTheHostUseTheirOwnServers) {
+    const struct {
+        const char* address;
+        const char* servers;  // null: not found
+    } cases[] = {
+        {"jan@firma.home.pl", "firma.home.pl"},
+        {"jan@home.pl", "home.pl"},
+        {"jan@myhome.pl", "myhome.pl"},  // only the tail counts
+        {"jan@FIRMA.HOME.PL", nullptr},  // not reduced, so not listed
+        {"jan@home.pl.example.org", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        m_ui->ClearCalls();
+        const bool created = Create(c.address, "");
+        ASSERT_EQ(created, c.servers != nullptr);
+        if (!created) {
+            ASSERT_EQ(Calls().size(), 1u);
+            EXPECT_EQ(Calls()[0].text, kUnknownProvider);
+            continue;
+        }
+        const std::string key = DefaultAccountKey();
+        EXPECT_EQ(Get(key, "POP3 Server"), Sz(c.servers));
+        EXPECT_EQ(Get(key, "SMTP Server"), Sz(c.servers));
+    }
+}
+
+TEST_F(CreatorTest, UnknownDomainIsToldEvenWhenSilent) {
+    for (bool silent : {false, true}) {
+        m_ui->ClearCalls();
+        EXPECT_FALSE(Create("jan@nowhere.example", "", MailClientOutlookExpress, silent));
+        ASSERT_EQ(Calls().size(), 1u);
+        EXPECT_EQ(Calls()[0].kind, UiCall::Message);
+        EXPECT_EQ(Calls()[0].text, kUnknownProvider);
+        EXPECT_EQ(Calls()[0].style, MB_ICONEXCLAMATION);
+    }
+    EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(CreatorTest, MissingOrEmptyDatabaseIsReportedUnlessSilent) {
+    const std::string database = m_session.AppFolderUnix() + "/providers.lst";
+    for (bool empty : {false, true}) {
+        ::unlink(database.c_str());
+        if (empty) {
+            FILE* file = std::fopen(database.c_str(), "w");
+            ASSERT_TRUE(file);
+            std::fclose(file);
+        }
+        m_ui->ClearCalls();
+        EXPECT_FALSE(Create("jan@example.com", ""));
+        ASSERT_EQ(Calls().size(), 1u);
+        EXPECT_EQ(Calls()[0].kind, UiCall::Error);
+        EXPECT_EQ(Calls()[0].text, "Error locating database file.");
+        EXPECT_EQ(Calls()[0].caption, "Error");
+        EXPECT_EQ(Calls()[0].style, kErrorStyle);
+        m_ui->ClearCalls();
+        EXPECT_FALSE(Create("jan@example.com", "", MailClientOutlookExpress, true));
+        EXPECT_TRUE(Calls().empty());
+    }
+    EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(CreatorTest, AskedLogOnNameIsStoredAsTyped) {
+    m_ui->ScriptUserName("  4711 ");
+    ASSERT_TRUE(Create("jan@ask.example", ""));
+    EXPECT_EQ(Get(kFirstAccount, "POP3 User Name"), Sz("  4711 "));
+    ASSERT_EQ(Calls().size(), 2u);
+    EXPECT_EQ(Calls()[0].kind, UiCall::UserName);
+    EXPECT_EQ(Calls()[0].text, "Your customer number:");
+    EXPECT_EQ(Calls()[1].kind, UiCall::Result);
+}
+
+TEST_F(CreatorTest, CancelledLogOnNameWritesNothing) {
+    m_ui->ScriptUserName(std::nullopt);
+    EXPECT_FALSE(Create("jan@ask.example", ""));
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0].kind, UiCall::UserName);
+    EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(CreatorTest, WriterFailureIsReportedUnlessSilentAndShowsNoResult) {
+    CRegistryKey identities(m_memory);
+    ASSERT_EQ(ERROR_SUCCESS, identities.OpenKey(HKEY_CURRENT_USER, "Identities", KEY_READ | KEY_WRITE));
+    ASSERT_EQ(ERROR_SUCCESS, identities.DeleteValue("Start As"));
+    EXPECT_FALSE(Create("jan@example.com", ""));
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0].kind, UiCall::Error);
+    EXPECT_EQ(Calls()[0].text, "Initial identity cannot be located. Run Outlook Express and try again.");
+    EXPECT_EQ(Calls()[0].style, kErrorStyle);
+    m_ui->ClearCalls();
+    EXPECT_FALSE(Create("jan@example.com", "", MailClientOutlookExpress, true));
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(CreatorTest, ClientsWithoutWriterNeverPretend) {
+    for (std::int32_t client : {0, 5, -1, 0x7fffffff}) {
+        EXPECT_FALSE(Create("jan@example.com", "", client)) << client;
+        EXPECT_TRUE(Calls().empty()) << client;
+    }
+    for (std::int32_t client : {MailClientOutlook, MailClientWindowsMail, MailClientWindowsLiveMail}) {
+        m_ui->ClearCalls();
+        EXPECT_FALSE(Create("jan@example.com", "", client)) << client;
+        ASSERT_EQ(Calls().size(), 1u);
+        EXPECT_EQ(Calls()[0].kind, UiCall::Message);
+        EXPECT_NE(Calls()[0].text.find("No account was created."), std::string::npos);
+    }
+    EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(CreatorTest, RunningOutlookExpressGetsTheRestartHint) {
+    FakeProcessList running({"/sbin/init", "C:\\Program Files\\Outlook Express\\msimn.exe"});
+    ASSERT_TRUE(Create("jan@example.com", ""));
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0].text.rfind("Restart Outlook Express to import the new account.\n" + kCreated, 0), 0u);
+}
+
+// The account is written when the result cannot be composed: the creation still succeeded.
+TEST_F(CreatorTest, FailureOfTheResultDialogKeepsTheResult) {
+    FakeProcessList none({});
+    EXPECT_TRUE(Create("jan@example.com", ""));
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0].kind, UiCall::Error);
+    EXPECT_EQ(Calls()[0].text, "(0x12) Process32First failed.");
+    EXPECT_EQ(Get(kFirstAccount, "Account Name"), Sz("jan@example.com"));
+}
+
+}  // namespace
+}  // namespace mailwright

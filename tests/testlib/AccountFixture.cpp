@@ -1,0 +1,44 @@
+#include "testlib/AccountFixture.h"
+
+#include <gtest/gtest.h>
+
+#include "providers/CProviderDatabase.h"
+#include "providers/VeskMemoryArchive.h"
+#include "support/VeskFileWrite.h"
+
+namespace mailwright::testing {
+
+CRefCountPtr<CProvider> SslProvider() {
+    CRefCountPtr<CProvider> provider(new CProvider);
+    provider->m_name = "Example";
+    provider->m_pop3Server = "pop.example.com";
+    provider->m_smtpServer = "smtp.example.com";
+    provider->m_pop3Port = 995;
+    provider->m_smtpPort = 465;
+    provider->m_pop3Ssl = 1;
+    provider->m_smtpSsl = 1;
+    provider->m_smtpAuth = 1;
+    provider->m_userNameIsEmail = true;
+    provider->m_domains = {"example.com"};
+    return provider;
+}
+
+CRefCountPtr<CAccount> AccountOf(const CRefCountPtr<CProvider>& provider, const std::string& address,
+                                 const std::string& displayName) {
+    return CRefCountPtr<CAccount>(new CAccount(displayName, address, provider));
+}
+
+void WriteProviderDatabase(const std::vector<CRefCountPtr<CProvider>>& providers) {
+    CProviderDatabase database;
+    database.SetVersion(1);
+    for (const auto& provider : providers) database.Add(provider);
+    VeskMemoryArchive archive;
+    database.Write(archive);
+    VeskFileWrite file(CProviderDatabase::GetDatabasePath().Str(), FILE_SHARE_READ);
+    ASSERT_TRUE(file.Write(archive.GetData(), archive.GetLength()));
+    ASSERT_TRUE(file.Close());
+}
+
+std::string AccessDenied(const std::string& text) { return "Access is denied. (0x5)\n\n" + text; }
+
+}  // namespace mailwright::testing

@@ -1,6 +1,7 @@
 #include "ui/CDlgMailwright.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -24,6 +25,7 @@
 #include "ui/UiText.h"
 #include "ui/VeskHyperLink.h"
 #include "ui/VeskWidgets.h"
+#include "writers/NewsgroupSettings.h"
 
 namespace mailwright {
 namespace {
@@ -57,23 +59,23 @@ CDlgMailwright::~CDlgMailwright() = default;
 
 void CDlgMailwright::CreateControls() {
     // In tab order. The newsgroup label, "More ..." and "Apply" lie below the visible area.
-    m_staticBand = Place(new QFrame, IDC_BAND, 0, 0, 265, 50);
+    m_staticBand = Place(new QFrame, IDC_BAND, 0, 0, 265, 54);
     m_staticBand->hide();
-    QLabel* emailLabel = Place(MakeLabel(QStringLiteral("&Your email address:")), 0, 7, 60, 75, 8);
-    m_editEmail = Place(MakeMultiLineEdit(), IDC_EMAIL, 84, 58, 174, 14);
-    QLabel* nameLabel = Place(MakeLabel(QStringLiteral("&Display name:\n(optional)")), IDC_DISPLAY_NAME_LABEL, 7, 79, 75, 18);
-    m_editDisplayName = Place(new QLineEdit, IDC_DISPLAY_NAME, 84, 79, 174, 14);
-    Place(new QGroupBox(QStringLiteral("Choose your mail client")), 0, 7, 102, 251, 44);
-    m_radioOutlook = Place(new QRadioButton(QStringLiteral("Microsoft Office Outlook")), IDC_CLIENT_OUTLOOK, 17, 115, 170, 10);
-    m_radioSystem = Place(new QRadioButton(QStringLiteral("Outlook Express")), IDC_CLIENT_SYSTEM, 17, 130, 170, 10);
-    m_buttonCreate = Place(new QPushButton(QStringLiteral("&Create account")), IDC_CREATE_ACCOUNT, 183, 153, 75, 14);
+    QLabel* emailLabel = Place(MakeLabel(QStringLiteral("&Your email address:")), 0, 7, 64, 75, 8);
+    m_editEmail = Place(MakeMultiLineEdit(), IDC_EMAIL, 84, 62, 174, 14);
+    QLabel* nameLabel = Place(MakeLabel(QStringLiteral("&Display name:\n(optional)")), IDC_DISPLAY_NAME_LABEL, 7, 83, 75, 18);
+    m_editDisplayName = Place(new QLineEdit, IDC_DISPLAY_NAME, 84, 83, 174, 14);
+    Place(new QGroupBox(QStringLiteral("Choose your mail client")), 0, 7, 104, 251, 42);
+    m_radioOutlook = Place(new QRadioButton(QStringLiteral("Microsoft Office Outlook")), IDC_CLIENT_OUTLOOK, 17, 117, 170, 10);
+    m_radioSystem = Place(new QRadioButton(QStringLiteral("Outlook Express")), IDC_CLIENT_SYSTEM, 17, 131, 170, 10);
+    m_buttonCreate = Place(new QPushButton(QStringLiteral("&Create account")), IDC_CREATE_ACCOUNT, 183, 152, 75, 14);
     m_staticNews = Place(MakeLabel(QStringLiteral("Make Outlook Express a newsgroup reader.")), IDC_NEWS_LABEL, 7, 242, 180, 8);
     m_linkMore = Place(new VeskHyperLink(QStringLiteral("More ...")), IDC_LINK_MORE, 7, 256, 60, 8);
     m_buttonApply = Place(new QPushButton(QStringLiteral("&Apply")), IDC_APPLY, 208, 240, 50, 14);
     m_linkMaker = Place(new VeskHyperLink(QString::fromLatin1(kMakerNotice)), IDC_LINK_MAKER, 7, 212, 150, 8);
     m_buttonClose = Place(new QPushButton(QStringLiteral("C&lose")), IDOK, 208, 207, 50, 14);
-    m_linkShare = Place(new VeskHyperLink(QStringLiteral("See how to share Outlook with others in real time")), IDC_LINK_SHARE, 7, 182, 200, 8);
-    m_linkTools = Place(new VeskHyperLink(QStringLiteral("Download other free tools for Outlook")), IDC_LINK_TOOLS, 7, 194, 200, 8);
+    m_linkShare = Place(new VeskHyperLink(QStringLiteral("See how to share Outlook with others in real time")), IDC_LINK_SHARE, 7, 181, 200, 8);
+    m_linkTools = Place(new VeskHyperLink(QStringLiteral("Download other free tools for Outlook")), IDC_LINK_TOOLS, 7, 193, 200, 8);
     Place(MakeEtchedLine(), 0, 7, 174, 251, 2);
     Place(MakeEtchedLine(), 0, 7, 234, 251, 2);
 
@@ -182,7 +184,10 @@ void CDlgMailwright::SetupClientChoice() {
 }
 
 void CDlgMailwright::UpdateCreateButton() {
-    m_buttonCreate->setEnabled(VeskEmailAddress(m_strEmail).IsValid());
+    // Enter in the address box breaks the line; an address with a line break is no
+    // address, also where the break would be trimmed away at its end.
+    const bool lineBreak = m_strEmail.find_first_of("\r\n") != std::string::npos;
+    m_buttonCreate->setEnabled(!lineBreak && VeskEmailAddress(m_strEmail).IsValid());
 }
 
 void CDlgMailwright::OnEmailChange() {
@@ -214,7 +219,7 @@ void CDlgMailwright::OnCreateAccount() {
     }
 }
 
-void CDlgMailwright::OnApply() {}
+void CDlgMailwright::OnApply() { ApplyNewsgroupSettings(m_newsWriter, m_osVersion); }
 
 void CDlgMailwright::OnOK() {
     DoDataExchange(true);

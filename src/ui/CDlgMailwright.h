@@ -2,6 +2,7 @@
 #include <string>
 
 #include "platform/WindowsSession.h"
+#include "writers/CIdentityRegWriter.h"
 #include "ui/VeskDialogHeaderDrawer.h"
 #include "ui/VeskTemplateDialog.h"
 
@@ -81,6 +82,8 @@ private:
     QLabel* m_staticNews = nullptr;
     QPushButton* m_buttonApply = nullptr;
     int m_nClient = 0;
+    // Kept for the dialog's life: a later "Apply" keeps the client an earlier one chose.
+    CIdentityRegWriter m_newsWriter;
 
     QLineEdit* m_editDisplayName = nullptr;
     QButtonGroup* m_clientGroup = nullptr;

@@ -6,12 +6,10 @@ namespace mailwright {
 // until the user closes it. The command line has no effect.
 class CMailwrightApp {
 public:
-    // Runs the program from start to end; false: the process ends without a message loop.
+    // Runs the program from start to end: writes the built-in default database when
+    // providers.lst is missing (a present file stays as it is, whatever it holds), then
+    // runs the main dialog. False: the process ends without a message loop of its own.
     bool InitInstance();
-
-    // Writes the built-in default database when providers.lst is missing; a present
-    // file stays as it is, whatever it holds.
-    static void EnsureDatabase();
 };
 
 }  // namespace mailwright

@@ -10,9 +10,15 @@
 #include "creation/CommentMessage.h"
 #include "support/StringTable.h"
 #include "support/WinTypes.h"
+#include "detection/CMailClientChecker.h"
+#include "platform/MemoryRegistry.h"
+#include "providers/CProviderDatabase.h"
+#include "testlib/MachineFixture.h"
+#include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/TempWinePrefix.h"
 #include "ui/CDlgComment.h"
+#include "ui/CDlgMailwright.h"
 #include "ui/CDlgCustomUserName.h"
 #include "ui/CDlgProfileSelect.h"
 #include "ui/CQtUserInterface.h"
@@ -32,6 +38,32 @@ void Shoot(QWidget& dialog, const char* name) {
     EXPECT_GE(saved.width(), dialog.width()) << name;
     EXPECT_GT(saved.height(), dialog.height()) << name;
     dialog.hide();
+}
+
+// The main dialog on a machine with these clients.
+void ShootMainDialog(std::optional<OsVersionInfo> version, const MailMachine& machine, const char* name) {
+    auto store = std::make_shared<MemoryRegistry>();
+    ScopedMemorySession session(version, store);
+    TempFolder files;
+    WriteMailMachine(machine, store, files);
+    ScopedRecordingUserInterface ui;
+    CMailClientChecker::ResetInstance();
+    CProviderDatabase::EnsureDatabaseFile();
+    {
+        CDlgMailwright dialog;
+        Shoot(dialog, name);
+    }
+    CMailClientChecker::ResetInstance();
+}
+
+TEST(Screenshots, MainDialogWithClients) {
+    ShootMainDialog(WindowsVersion(6, 0),
+                    {.outlookCurVer = "Outlook.Application.12", .windowsMailUsed = true, .defaultMail = "Windows Mail"},
+                    "main-with-clients");
+}
+
+TEST(Screenshots, MainDialogWithoutClients) {
+    ShootMainDialog(WindowsVersion(6, 2), {}, "main-without-clients");
 }
 
 TEST(Screenshots, UserNameDialog) {

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "detection/CMailClientChecker.h"
+#include "support/EmbeddedResource.h"
+#include "platform/WindowsSession.h"
+#include "testlib/MemorySession.h"
+#include "testlib/TempFolder.h"
+#include "testlib/RecordingUserInterface.h"
+#include "ui/CDlgMailwright.h"
+#include "ui/CMailwrightApp.h"
+#include "UiTestSupport.h"
+
+namespace mailwright {
+namespace {
+
+using namespace testing;
+namespace fs = std::filesystem;
+
+std::optional<std::string> ReadIfPresent(const fs::path& path) {
+    if (!fs::exists(path)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// Runs the program until its main dialog shows, notes what providers.lst held at that
+// moment, and closes the dialog.
+class AppStartTest : public ::testing::Test {
+protected:
+    fs::path Database() const { return fs::path(m_session.AppFolderUnix()) / "providers.lst"; }
+
+    std::optional<std::string> RunUntilTheDialogShows() {
+        std::optional<std::string> databaseWhenShown;
+        bool dialogShown = false;
+        WhenModal([&](QWidget* modal) {
+            dialogShown = qobject_cast<CDlgMailwright*>(modal) != nullptr;
+            databaseWhenShown = ReadIfPresent(Database());
+            static_cast<QDialog*>(modal)->reject();
+        });
+        CMailClientChecker::ResetInstance();
+        EXPECT_FALSE(CMailwrightApp().InitInstance());
+        CMailClientChecker::ResetInstance();
+        EXPECT_TRUE(dialogShown);
+        return databaseWhenShown;
+    }
+
+    ScopedMemorySession m_session{WindowsVersion(5, 1)};
+    ScopedRecordingUserInterface m_ui;
+};
+
+TEST_F(AppStartTest, FirstStartWritesTheDefaultDatabaseBeforeTheDialogShows) {
+    ASSERT_FALSE(fs::exists(m_session.AppFolderUnix()));
+    const auto bytes = FindEmbeddedResource("BIN", IDR_DEFAULT_DATABASE);
+    ASSERT_TRUE(bytes && !bytes->empty());
+    EXPECT_EQ(RunUntilTheDialogShows(), std::string(bytes->begin(), bytes->end()));
+}
+
+TEST_F(AppStartTest, APresentDatabaseIsLeftAsItIsWhateverItHolds) {
+    for (const std::string content : {std::string(), std::string("damaged\0\x01", 9)}) {
+        fs::create_directories(m_session.AppFolderUnix());
+        std::ofstream(Database(), std::ios::binary | std::ios::trunc) << content;
+        EXPECT_EQ(RunUntilTheDialogShows(), content);
+        EXPECT_EQ(ReadIfPresent(Database()), content);
+    }
+}
+
+// A session whose Application Data folder cannot be found.
+class SessionWithoutAppData : public WindowsSession {
+public:
+    std::string GetAppDataFolder() const override { return {}; }
+};
+
+TEST(AppStartWithoutApplicationFolder, ChecksAndWritesTheSameFile) {
+    TempFolder work;
+    const fs::path previousDirectory = fs::current_path();
+    fs::current_path(work.Path());
+    auto previous = WindowsSession::SetCurrent(std::make_shared<SessionWithoutAppData>());
+    ScopedRecordingUserInterface ui;
+    auto run = [] {
+        WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+        CMailClientChecker::ResetInstance();
+        CMailwrightApp().InitInstance();
+        CMailClientChecker::ResetInstance();
+    };
+    run();
+    EXPECT_TRUE(work.Exists("providers.lst"));  // the bare file name, in the current folder
+    work.WriteFile("providers.lst", "kept");
+    run();
+    EXPECT_EQ(work.ReadFile("providers.lst"), "kept");  // found again, so not written again
+    WindowsSession::SetCurrent(previous);
+    fs::current_path(previousDirectory);
+}
+
+}  // namespace
+}  // namespace mailwright

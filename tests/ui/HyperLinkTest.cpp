@@ -182,7 +182,8 @@ TEST(VeskHyperLink, HoverColourReturnsWhenTheCursorLeaves) {
     EXPECT_TRUE(d.link->IsOverControl());
 
     QCursor::setPos(d.dialog.mapToGlobal(QPoint(390, 90)));
-    QTRY_VERIFY_WITH_TIMEOUT(!d.link->IsOverControl(), 2 * VeskHyperLink::kHoverPeriodMs + 100);
+    // The next tick of the 100 ms timer notices; a loaded machine may be slow to deliver it.
+    QTRY_VERIFY_WITH_TIMEOUT(!d.link->IsOverControl(), 5000);
     EXPECT_EQ(PixelColourOfText(*d.link), VeskHyperLink::kLinkColour);
 }
 

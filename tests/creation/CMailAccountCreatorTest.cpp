@@ -33,7 +33,7 @@ const std::string kUnknownProvider =
 const unsigned kErrorStyle = MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST;
 
 CRefCountPtr<CProvider> NamedProvider(const char* name, std::vector<std::string> domains) {
-    CRefCountPtr<CProvider> provider = SslProvider();
+    CRefCountPtr<CProvider> provider = MakeProvider();
     provider->m_name = name;
     provider->m_domains = std::move(domains);
     return provider;

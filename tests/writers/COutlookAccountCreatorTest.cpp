@@ -20,8 +20,8 @@ namespace mailwright {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::AccountOf;
-using testing::SslProvider;
+using testing::MakeAccount;
+using testing::MakeProvider;
 using testing::ScopedRecordingUserInterface;
 using testing::TestPrefix;
 using testing::UiCall;
@@ -54,7 +54,7 @@ protected:
     }
 
     bool Create() {
-        COutlookAccountCreator creator(AccountOf(SslProvider()));
+        COutlookAccountCreator creator(MakeAccount("Jan Kowalski", "jan@example.com"));
         creator.CreateOutlookAccount();
         return creator.m_created;
     }
@@ -221,7 +221,7 @@ protected:
     }
 
     bool Create() {
-        COutlookAccountCreator creator(AccountOf(SslProvider()));
+        COutlookAccountCreator creator(MakeAccount("Jan Kowalski", "jan@example.com"));
         creator.CreateOutlookAccount();
         return creator.m_created;
     }

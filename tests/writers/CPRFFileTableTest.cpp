@@ -11,8 +11,7 @@
 namespace mailwright {
 namespace {
 
-using testing::AccountOf;
-using testing::SslProvider;
+using testing::MakeProvider;
 using testing::ScopedPrefixlessSession;
 
 std::string ReadSourceFile(const std::string& relative) {
@@ -74,7 +73,7 @@ TEST(CPRFFileTable, TheTemplateWithTheAccountsValues) {
     };
     for (const Case& c : cases) {
         ScopedPrefixlessSession session;
-        CRefCountPtr<CProvider> provider = SslProvider();
+        CRefCountPtr<CProvider> provider = MakeProvider();
         provider->m_pop3Port = c.pop3Port;
         provider->m_pop3Ssl = c.pop3Ssl;
         provider->m_smtpPort = c.smtpPort;

@@ -14,8 +14,8 @@ namespace mailwright {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::AccountOf;
-using testing::SslProvider;
+using testing::MakeAccount;
+using testing::MakeProvider;
 using testing::ScopedRecordingUserInterface;
 using testing::TestPrefix;
 using testing::UiCall;
@@ -77,8 +77,8 @@ protected:
 };
 
 TEST_P(WinMailClientTest, EachCreationAddsItsOwnFile) {
-    EXPECT_TRUE(Create(AccountOf(SslProvider())));
-    EXPECT_TRUE(Create(AccountOf(SslProvider())));
+    EXPECT_TRUE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
+    EXPECT_TRUE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
     EXPECT_TRUE(m_ui->Calls().empty());
     const std::vector<std::string> files = StoreFiles();
     ASSERT_EQ(files.size(), 2u);
@@ -94,20 +94,20 @@ TEST_P(WinMailClientTest, AnEmptyAccountIsReported) {
 
 TEST_P(WinMailClientTest, AMissingStoreRootIsReportedWithTheWindowsMailText) {
     m_prefix.UserKey(GetParam().key)->DeleteValue("Store Root");
-    EXPECT_FALSE(Create(AccountOf(SslProvider())));
+    EXPECT_FALSE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
     ExpectOneError("The system cannot find the file specified. (0x2)\n\nCannot find data folder path for Windows Mail.");
 }
 
 TEST_P(WinMailClientTest, AMissingClientKeyIsReported) {
     m_prefix.Prefix().WriteUserHive(testing::TempWinePrefix::UserKeys());
-    EXPECT_FALSE(Create(AccountOf(SslProvider())));
+    EXPECT_FALSE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
     ExpectOneError("The system cannot find the file specified. (0x2)\n\n"
                    "Cannot read store root location from registry key");
 }
 
 TEST_P(WinMailClientTest, AFileThatCannotBeWrittenGivesTheClientsUnknownError) {
     m_prefix.UserKey(GetParam().key)->WriteString("Store Root", "C:\\No Such Folder\\");
-    EXPECT_FALSE(Create(AccountOf(SslProvider())));
+    EXPECT_FALSE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
     ASSERT_EQ(m_ui->Calls().size(), 1u);
     EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Message);
     EXPECT_EQ(m_ui->Calls()[0].text, GetParam().unknownError);

@@ -14,8 +14,8 @@
 namespace mailwright {
 namespace {
 
-using testing::AccountOf;
-using testing::SslProvider;
+using testing::MakeAccount;
+using testing::MakeProvider;
 using testing::TestPrefix;
 
 struct Element {
@@ -92,7 +92,7 @@ TEST(CXMLAccountCreator, TheNineteenTypedElementsInOrder) {
         {"SMTP_Email_Address", "SZ", "jan@example.com"},
         {"SMTP_Split_Messages", "DWORD", "00000000"},
     };
-    EXPECT_EQ(Document(AccountOf(SslProvider())), expected);
+    EXPECT_EQ(Document(MakeAccount("Jan Kowalski", "jan@example.com")), expected);
 }
 
 TEST(CXMLAccountCreator, ProviderValuesAndUserNameRule) {
@@ -111,7 +111,7 @@ TEST(CXMLAccountCreator, ProviderValuesAndUserNameRule) {
         {"ann@x.org", -1, 0, 25, 0, 1, true, 1, "typed.name", {"ffffffff", "00000000", "00000002", "00000019", "00000000", "typed.name"}},
     };
     for (const auto& c : cases) {
-        CRefCountPtr<CProvider> provider = SslProvider();
+        CRefCountPtr<CProvider> provider = MakeProvider();
         provider->m_pop3Port = c.pop3Port;
         provider->m_pop3Ssl = c.pop3Ssl;
         provider->m_smtpPort = c.smtpPort;
@@ -119,7 +119,7 @@ TEST(CXMLAccountCreator, ProviderValuesAndUserNameRule) {
         provider->m_smtpAuth = c.smtpAuth;
         provider->m_userNameIsEmail = c.userNameIsEmail;
         provider->m_askUserName = c.askUserName;
-        CRefCountPtr<CAccount> account = AccountOf(provider, c.address, "Ann");
+        CRefCountPtr<CAccount> account = MakeAccount("Ann", c.address, provider);
         account->SetUserName(c.typed);
         const std::vector<Element> doc = Document(account);
         ASSERT_EQ(doc.size(), 19u);
@@ -132,7 +132,7 @@ TEST(CXMLAccountCreator, ProviderValuesAndUserNameRule) {
 TEST(CXMLAccountCreator, EscapedCharactersAndTheCodePageSurvive) {
     // The C locale's ANSI code page is Windows-1252: 0xEB is e with diaeresis.
     const std::string name = "Tom & \"Jerry\" <'toons'> ]]> Zo\xEB";
-    const std::vector<Element> doc = Document(AccountOf(SslProvider(), "a&b<c>@example.com", name));
+    const std::vector<Element> doc = Document(MakeAccount(name, "a&b<c>@example.com", MakeProvider()));
     ASSERT_EQ(doc.size(), 19u);
     EXPECT_EQ(doc[16].text, "Tom & \"Jerry\" <'toons'> ]]> Zo\xC3\xAB");
     EXPECT_EQ(doc[0].text, "a&b<c>@example.com");
@@ -141,8 +141,8 @@ TEST(CXMLAccountCreator, EscapedCharactersAndTheCodePageSurvive) {
 
 TEST(CXMLAccountCreator, ASecondDocumentReplacesTheFirst) {
     CXMLAccountCreator creator;
-    creator.CreateAccountFromProviderSettings(AccountOf(SslProvider(), "first@example.com", "First"));
-    creator.CreateAccountFromProviderSettings(AccountOf(SslProvider(), "second@example.com", "Second"));
+    creator.CreateAccountFromProviderSettings(MakeAccount("First", "first@example.com", MakeProvider()));
+    creator.CreateAccountFromProviderSettings(MakeAccount("Second", "second@example.com", MakeProvider()));
     const std::vector<Element> doc = ReadBack(creator.SaveToMemory());
     ASSERT_EQ(doc.size(), 19u);
     EXPECT_EQ(doc[16].text, "Second");
@@ -227,7 +227,7 @@ TEST_F(StoreRootTest, FailuresCarryTheirTextAndCode) {
 TEST_F(StoreRootTest, TheFileLandsInTheExpandedStoreRoot) {
     std::filesystem::create_directories(m_prefix.DriveC("users/tester/AppData/Local/Microsoft/Windows Mail"));
     CXMLAccountCreator creator;
-    creator.CreateAccountFromProviderSettings(AccountOf(SslProvider()));
+    creator.CreateAccountFromProviderSettings(MakeAccount("Jan Kowalski", "jan@example.com"));
     for (const char* root : {"%LOCALAPPDATA%\\Microsoft\\Windows Mail\\", "%LOCALAPPDATA%\\microsoft\\windows mail"}) {
         SetStoreRoot("Software\\Microsoft\\Windows Mail", root);
         creator.SaveDocument("account{X}.oeaccount", false);

@@ -24,9 +24,16 @@ const char* ClientName(MailClientKind client) {
     return "unknown";
 }
 
+// Other names accepted on the command line.
+constexpr Named kAliases[] = {
+    {MailClientWindowsLiveMail, "live-mail"},
+};
+
 std::optional<MailClientKind> ClientByName(const std::string& name) {
     for (const Named& named : kNames)
         if (named.client != MailClientNone && name == named.name) return named.client;
+    for (const Named& alias : kAliases)
+        if (name == alias.name) return alias.client;
     return std::nullopt;
 }
 

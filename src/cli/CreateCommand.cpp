@@ -20,6 +20,7 @@ struct CreateOptions {
     std::optional<std::string> email;
     std::string name;
     std::optional<std::string> userName;
+    std::optional<std::string> profile;
     std::optional<std::string> client;
     bool quiet = false;
 };
@@ -32,13 +33,15 @@ std::optional<std::string> ParseOptions(const Args& args, CreateOptions& options
             options.quiet = true;
             continue;
         }
-        if (option != "--email" && option != "--name" && option != "--user-name" && option != "--client")
+        if (option != "--email" && option != "--name" && option != "--user-name" && option != "--client" &&
+            option != "--profile")
             return "unknown option " + option;
         if (i + 1 == args.size()) return option + " needs a value";
         const std::string& value = args[++i];
         if (option == "--email") options.email = value;
         else if (option == "--name") options.name = value;
         else if (option == "--user-name") options.userName = value;
+        else if (option == "--profile") options.profile = value;
         else options.client = value;
     }
     if (!options.email) return "--email ADDR is required";
@@ -61,6 +64,7 @@ int RunCreate(const Args& args) {
 
     auto console = std::make_shared<ConsoleUserInterface>();
     console->SetUserName(options.userName);
+    console->SetProfile(options.profile);
     const std::shared_ptr<IUserInterface> previous = SetUserInterface(console);
     CProviderDatabase::EnsureDatabaseFile();
     const bool created = CMailAccountCreator(*options.email, options.name, options.quiet).Create(*client);

@@ -22,7 +22,8 @@ constexpr Command kCommands[] = {
     {"update", RunUpdate, "update [--url URL]"},
     {"session", RunSession, "session"},
     {"create", RunCreate,
-     "create --email ADDR [--name NAME] [--user-name NAME] [--quiet] --client outlook-express|outlook|windows-mail|windows-live-mail"},
+     "create --email ADDR [--name NAME] [--user-name NAME] [--profile NAME] [--quiet] "
+     "--client outlook-express|outlook|windows-mail|windows-live-mail|live-mail"},
     {"detect", RunDetect, "detect"},
     {"newsreader", RunNewsreader, "newsreader"},
 };

@@ -14,6 +14,8 @@
 #include "support/VeskException.h"
 #include "support/WinTypes.h"
 #include "writers/CIdentityRegWriter.h"
+#include "writers/COutlookAccountCreator.h"
+#include "writers/CWinMailAccountCreator.h"
 
 namespace mailwright {
 namespace {
@@ -33,15 +35,23 @@ bool WriteOutlookExpress(const CRefCountPtr<CAccount>& account) {
     return writer.m_accountWritten;
 }
 
-// The writers of these clients come later; until then the user learns that nothing was written.
-bool NotWritableYet(const char* client) {
-    AppMessageBox(Format("Mailwright cannot create %s accounts yet. No account was created.", client),
-                  MB_ICONEXCLAMATION);
-    return false;
+bool WriteOutlook(const CRefCountPtr<CAccount>& account) {
+    COutlookAccountCreator writer(account);
+    writer.CreateOutlookAccount();
+    return writer.m_created;
 }
-bool WriteOutlook(const CRefCountPtr<CAccount>&) { return NotWritableYet("Microsoft Outlook"); }
-bool WriteWindowsMail(const CRefCountPtr<CAccount>&) { return NotWritableYet("Windows Mail"); }
-bool WriteWindowsLiveMail(const CRefCountPtr<CAccount>&) { return NotWritableYet("Windows Live Mail"); }
+
+bool WriteWindowsMail(const CRefCountPtr<CAccount>& account) {
+    CWinMailAccountCreator writer;
+    writer.CreateAccount(account);
+    return writer.m_created;
+}
+
+bool WriteWindowsLiveMail(const CRefCountPtr<CAccount>& account) {
+    CWinMailAccountCreator writer;
+    writer.CreateLiveMailAccount(account);
+    return writer.m_created;
+}
 
 // Each writer runs on a fresh writer object and returns whether it ran to its end.
 struct WriterRow {

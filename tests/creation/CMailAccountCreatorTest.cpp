@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "BuildConfig.h"
 #include "creation/CMailAccountCreator.h"
+#include "detection/CMailClientChecker.h"
 #include "platform/MemoryRegistry.h"
 #include "support/MailClientKind.h"
 #include "testlib/AccountFixture.h"
@@ -30,7 +33,7 @@ const std::string kUnknownProvider =
 const unsigned kErrorStyle = MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST;
 
 CRefCountPtr<CProvider> NamedProvider(const char* name, std::vector<std::string> domains) {
-    CRefCountPtr<CProvider> provider = SslProvider();
+    CRefCountPtr<CProvider> provider = MakeProvider();
     provider->m_name = name;
     provider->m_domains = std::move(domains);
     return provider;
@@ -216,13 +219,46 @@ TEST_F(CreatorTest, ClientsWithoutWriterNeverPretend) {
         EXPECT_FALSE(Create("jan@example.com", "", client)) << client;
         EXPECT_TRUE(Calls().empty()) << client;
     }
-    for (std::int32_t client : {MailClientOutlook, MailClientWindowsMail, MailClientWindowsLiveMail}) {
+    EXPECT_TRUE(NothingWritten());
+}
+
+// The writers of Outlook, Windows Mail and Windows Live Mail report their own failures:
+// the flow adds nothing to them and shows no result.
+TEST_F(CreatorTest, OtherClientsWritersReportTheirOwnFailures) {
+    CMailClientChecker::ResetInstance();
+    CMailClientChecker::GetInstance().m_outlookVersion = 9;
+    const std::string noStoreKey =
+        "The system cannot find the file specified. (0x2)\n\nCannot read store root location from registry key";
+    const struct {
+        std::int32_t client;
+        UiCall::Kind kind;
+        std::string text;
+    } cases[] = {
+        {MailClientOutlook, UiCall::Message,
+         "We are sorry but this program does not support version of Microsoft Outlook earlier than 2002."},
+        {MailClientWindowsMail, UiCall::Error, noStoreKey},
+        {MailClientWindowsLiveMail, UiCall::Error, noStoreKey},
+    };
+    for (const auto& c : cases) {
         m_ui->ClearCalls();
-        EXPECT_FALSE(Create("jan@example.com", "", client)) << client;
-        ASSERT_EQ(Calls().size(), 1u);
-        EXPECT_EQ(Calls()[0].kind, UiCall::Message);
-        EXPECT_NE(Calls()[0].text.find("No account was created."), std::string::npos);
+        EXPECT_FALSE(Create("jan@example.com", "", c.client)) << c.client;
+        ASSERT_EQ(Calls().size(), 1u) << c.client;
+        EXPECT_EQ(Calls()[0].kind, c.kind) << c.client;
+        EXPECT_EQ(Calls()[0].text, c.text) << c.client;
     }
+    CMailClientChecker::ResetInstance();
+}
+
+TEST_F(CreatorTest, WindowsMailAccountLandsInTheStoreFolder) {
+    TempFolder store;
+    CRegistryKey key(m_memory);
+    ASSERT_EQ(ERROR_SUCCESS, key.CreateKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows Mail", KEY_READ | KEY_WRITE));
+    ASSERT_EQ(ERROR_SUCCESS, key.WriteString("Store Root", (ZPath(store.Path()) + "\\").c_str()));
+    EXPECT_TRUE(Create("jan@example.com", "Jan", MailClientWindowsMail));
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0].kind, UiCall::Result);
+    const auto files = std::distance(std::filesystem::directory_iterator(store.Path()), std::filesystem::directory_iterator());
+    EXPECT_EQ(files, 1);
     EXPECT_TRUE(NothingWritten());
 }
 

@@ -8,9 +8,9 @@
 
 namespace mailwright::testing {
 
-CRefCountPtr<CProvider> SslProvider() {
+CRefCountPtr<CProvider> MakeProvider() {
     CRefCountPtr<CProvider> provider(new CProvider);
-    provider->m_name = "Example";
+    provider->m_name = "Example Mail";
     provider->m_pop3Server = "pop.example.com";
     provider->m_smtpServer = "smtp.example.com";
     provider->m_pop3Port = 995;
@@ -23,9 +23,9 @@ CRefCountPtr<CProvider> SslProvider() {
     return provider;
 }
 
-CRefCountPtr<CAccount> AccountOf(const CRefCountPtr<CProvider>& provider, const std::string& address,
-                                 const std::string& displayName) {
-    return CRefCountPtr<CAccount>(new CAccount(displayName, address, provider));
+CRefCountPtr<CAccount> MakeAccount(const std::string& displayName, const std::string& address,
+                                   CRefCountPtr<CProvider> provider) {
+    return CRefCountPtr<CAccount>(new CAccount(displayName, address, std::move(provider)));
 }
 
 void WriteProviderDatabase(const std::vector<CRefCountPtr<CProvider>>& providers) {

@@ -9,11 +9,13 @@
 
 namespace mailwright::testing {
 
-// A provider with SSL on both servers, SMTP authentication and the ports 995 and 465.
-CRefCountPtr<CProvider> SslProvider();
+// A provider with POP3 on 995 and SMTP on 465, both secure, SMTP authentication on,
+// the whole address as log-on name.
+CRefCountPtr<CProvider> MakeProvider();
 
-CRefCountPtr<CAccount> AccountOf(const CRefCountPtr<CProvider>& provider, const std::string& address = "jan@example.com",
-                                 const std::string& displayName = "Jan Kowalski");
+CRefCountPtr<CAccount> MakeAccount(const std::string& displayName = "Jane Doe",
+                                   const std::string& address = "jane@example.com",
+                                   CRefCountPtr<CProvider> provider = MakeProvider());
 
 // Replaces providers.lst in the application folder by a database of these providers.
 void WriteProviderDatabase(const std::vector<CRefCountPtr<CProvider>>& providers);

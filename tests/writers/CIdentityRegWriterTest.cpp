@@ -19,6 +19,11 @@ using namespace testing;
 const std::string kGlobalManager = "Software\\Microsoft\\Internet Account Manager";
 const std::string kOtherManager = std::string("Identities\\") + kOtherIdentity + "\\" + kGlobalManager;
 
+CRefCountPtr<CAccount> Jan(CRefCountPtr<CProvider> provider = MakeProvider(),
+                           const std::string& address = "jan@example.com") {
+    return MakeAccount("Jan Kowalski", address, std::move(provider));
+}
+
 class WriterTest : public ::testing::Test {
 protected:
     StoredValue Get(const std::string& path, const char* name) {
@@ -46,13 +51,13 @@ TEST_P(AccountTableTest, WritesTheWholeAccountAndMakesItTheDefault) {
     TempFolder folder;
     ScopedMemorySession session(WindowsVersion(5, 1), GetParam().make(folder));
     WriteIdentity(session.Store(), kMainIdentity, 1);
-    CRefCountPtr<CProvider> provider = SslProvider();
+    CRefCountPtr<CProvider> provider = MakeProvider();
     provider->m_smtpSsl = 0;
     provider->m_smtpPort = 587;
     provider->m_userNameIsEmail = false;
 
     CIdentityRegWriter writer;
-    writer.SetAccountRegistry(AccountOf(provider, "jan@example.com", "Jan Kowalski"));
+    writer.SetAccountRegistry(Jan(provider));
     EXPECT_TRUE(writer.m_accountWritten);
     EXPECT_EQ(writer.m_identityId, kMainIdentity);
     EXPECT_EQ(writer.m_accountKeyName, "00000001");
@@ -143,7 +148,7 @@ TEST_F(WriterTest, IdentityOrdinalChoosesTheAccountManager) {
         const std::string identity = std::string("Identities\\") + kOtherIdentity;
         if (c.ordinal) Put(identity, "Identity Ordinal", c.ordinal->type, c.ordinal->data);
         CIdentityRegWriter writer;
-        writer.SetAccountRegistry(AccountOf(SslProvider()));
+        writer.SetAccountRegistry(Jan());
         EXPECT_EQ(writer.m_accountManagerKey, c.manager);
         EXPECT_EQ(Get(identity, "Identity Ordinal"), c.ordinalAfter);
         EXPECT_EQ(Get(c.manager + "\\Accounts\\00000001", "Account Name"), Sz("jan@example.com"));
@@ -167,7 +172,7 @@ TEST_F(WriterTest, CounterGivesTheKeyAndAdvances) {
         WriteIdentity(m_memory, kMainIdentity, 1);
         if (c.counter) Put(kGlobalManager, "Account Name", REG_DWORD, Dword(*c.counter).data);
         CIdentityRegWriter writer;
-        writer.SetAccountRegistry(AccountOf(SslProvider()));
+        writer.SetAccountRegistry(Jan());
         EXPECT_EQ(writer.m_accountKeyName, c.key);
         EXPECT_EQ(Get(kGlobalManager, "Default Mail Account"), Sz(c.key));
         EXPECT_EQ(Get(kGlobalManager, "Account Name"), Dword(c.after));
@@ -193,7 +198,7 @@ TEST_F(WriterTest, CounterThatIsNoNumberStopsTheCreation) {
         WriteIdentity(m_memory, kMainIdentity, 1);
         Put(kGlobalManager, "Account Name", c.type, c.data);
         CIdentityRegWriter writer;
-        auto thrown = Thrown([&] { writer.SetAccountRegistry(AccountOf(SslProvider())); });
+        auto thrown = Thrown([&] { writer.SetAccountRegistry(Jan()); });
         ASSERT_TRUE(thrown);
         EXPECT_EQ(static_cast<const Error::VeskExceptionCommon&>(*thrown).GetCode(), static_cast<DWORD>(c.code));
         EXPECT_NE(thrown->GetMessageText().find("Error setting account ID. (1)"), std::string::npos);
@@ -206,8 +211,8 @@ TEST_F(WriterTest, CounterThatIsNoNumberStopsTheCreation) {
 
 TEST_F(WriterTest, SecondAccountGetsTheNextKeyAndBecomesTheDefault) {
     WriteIdentity(m_memory, kMainIdentity, 1);
-    CIdentityRegWriter().SetAccountRegistry(AccountOf(SslProvider(), "first@example.com"));
-    CIdentityRegWriter().SetAccountRegistry(AccountOf(SslProvider(), "second@example.com"));
+    CIdentityRegWriter().SetAccountRegistry(Jan(MakeProvider(), "first@example.com"));
+    CIdentityRegWriter().SetAccountRegistry(Jan(MakeProvider(), "second@example.com"));
     EXPECT_EQ(Get(kGlobalManager + "\\Accounts\\00000001", "Account Name"), Sz("first@example.com"));
     EXPECT_EQ(Get(kGlobalManager + "\\Accounts\\00000002", "Account Name"), Sz("second@example.com"));
     EXPECT_EQ(Get(kGlobalManager, "Default Mail Account"), Sz("00000002"));
@@ -229,11 +234,11 @@ TEST_F(WriterTest, LogOnNameAndAuthenticationFollowTheProvider) {
     };
     WriteIdentity(m_memory, kMainIdentity, 1);
     for (const auto& c : cases) {
-        CRefCountPtr<CProvider> provider = SslProvider();
+        CRefCountPtr<CProvider> provider = MakeProvider();
         provider->m_userNameIsEmail = c.userNameIsEmail;
         provider->m_askUserName = c.askUserName;
         provider->m_smtpAuth = c.smtpAuth;
-        CRefCountPtr<CAccount> account = AccountOf(provider);
+        CRefCountPtr<CAccount> account = Jan(provider);
         account->SetUserName("typed name");
         CIdentityRegWriter writer;
         writer.SetAccountRegistry(account);
@@ -258,7 +263,7 @@ class AccountFailureTest : public WriterTest, public ::testing::WithParamInterfa
 
 TEST_P(AccountFailureTest, ThrowsWhatTheUserIsShown) {
     GetParam().arrange(m_memory, *m_faults);
-    auto thrown = Write(AccountOf(SslProvider()));
+    auto thrown = Write(Jan());
     ASSERT_TRUE(thrown);
     EXPECT_EQ(thrown->GetMessageText(), GetParam().message);
     EXPECT_EQ(thrown->GetFile(), "IdentityRegWriter");
@@ -370,7 +375,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, AccountFailureTest, ::testing::ValuesIn(AccountF
 TEST_F(WriterTest, WhatWasWrittenBeforeAFailureStays) {
     WriteIdentity(m_memory, kMainIdentity, 1);
     m_faults->FailWrite("POP3 Server", ERROR_ACCESS_DENIED);
-    ASSERT_TRUE(Write(AccountOf(SslProvider())));
+    ASSERT_TRUE(Write(Jan()));
     const std::string account = kGlobalManager + "\\Accounts\\00000001";
     EXPECT_EQ(Get(kGlobalManager, "Default Mail Account"), Sz("00000001"));
     EXPECT_EQ(Get(kGlobalManager, "Account Name"), Dword(2));

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <map>
 
-#include "TestAccounts.h"
+#include "testlib/AccountFixture.h"
 #include "testlib/TempFolder.h"
 #include "writers/CPRFFile.h"
 
@@ -53,9 +53,9 @@ TEST(CPRFFileTable, TheTemplateWithTheAccountsValues) {
         {"{connection_oid}", "FALSE"}, {"{time_out}", "60"},
     };
     const Case cases[] = {
-        {"secure servers", "Outlook", "Jane Doe", "jane@example.com", 995, 1, 465, 1, 1, true, 0, "",
-         {{"{prof_name}", "Outlook"}, {"{account_name}", "jane@example.com"}, {"{pop3_name}", "jane@example.com"},
-          {"{email_addr}", "jane@example.com"}, {"{disp_name}", "Jane Doe"}, {"{smtp_auth}", "2"},
+        {"secure servers", "Outlook", "Jan Kowalski", "jan@example.com", 995, 1, 465, 1, 1, true, 0, "",
+         {{"{prof_name}", "Outlook"}, {"{account_name}", "jan@example.com"}, {"{pop3_name}", "jan@example.com"},
+          {"{email_addr}", "jan@example.com"}, {"{disp_name}", "Jan Kowalski"}, {"{smtp_auth}", "2"},
           {"{pop3_port}", "995"}, {"{pop3_ssl}", "1"}, {"{smtp_port}", "465"}, {"{smtp_ssl}", "1"}}},
         {"plain servers, local part", "Home Mail", "ann", "ann@example.com", 110, 0, 25, 0, 0, false, 0, "",
          {{"{prof_name}", "Home Mail"}, {"{account_name}", "ann@example.com"}, {"{pop3_name}", "ann"},

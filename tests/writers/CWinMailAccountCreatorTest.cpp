@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <regex>
 
-#include "TestAccounts.h"
 #include "TestPrefix.h"
+#include "testlib/AccountFixture.h"
 #include "testlib/RecordingUserInterface.h"
 #include "writers/CWinMailAccountCreator.h"
 
@@ -15,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::MakeAccount;
+using testing::MakeProvider;
 using testing::ScopedRecordingUserInterface;
 using testing::TestPrefix;
 using testing::UiCall;
@@ -76,8 +77,8 @@ protected:
 };
 
 TEST_P(WinMailClientTest, EachCreationAddsItsOwnFile) {
-    EXPECT_TRUE(Create(MakeAccount()));
-    EXPECT_TRUE(Create(MakeAccount()));
+    EXPECT_TRUE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
+    EXPECT_TRUE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
     EXPECT_TRUE(m_ui->Calls().empty());
     const std::vector<std::string> files = StoreFiles();
     ASSERT_EQ(files.size(), 2u);
@@ -93,20 +94,20 @@ TEST_P(WinMailClientTest, AnEmptyAccountIsReported) {
 
 TEST_P(WinMailClientTest, AMissingStoreRootIsReportedWithTheWindowsMailText) {
     m_prefix.UserKey(GetParam().key)->DeleteValue("Store Root");
-    EXPECT_FALSE(Create(MakeAccount()));
+    EXPECT_FALSE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
     ExpectOneError("The system cannot find the file specified. (0x2)\n\nCannot find data folder path for Windows Mail.");
 }
 
 TEST_P(WinMailClientTest, AMissingClientKeyIsReported) {
     m_prefix.Prefix().WriteUserHive(testing::TempWinePrefix::UserKeys());
-    EXPECT_FALSE(Create(MakeAccount()));
+    EXPECT_FALSE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
     ExpectOneError("The system cannot find the file specified. (0x2)\n\n"
                    "Cannot read store root location from registry key");
 }
 
 TEST_P(WinMailClientTest, AFileThatCannotBeWrittenGivesTheClientsUnknownError) {
     m_prefix.UserKey(GetParam().key)->WriteString("Store Root", "C:\\No Such Folder\\");
-    EXPECT_FALSE(Create(MakeAccount()));
+    EXPECT_FALSE(Create(MakeAccount("Jan Kowalski", "jan@example.com")));
     ASSERT_EQ(m_ui->Calls().size(), 1u);
     EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Message);
     EXPECT_EQ(m_ui->Calls()[0].text, GetParam().unknownError);

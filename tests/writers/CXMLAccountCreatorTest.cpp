@@ -6,8 +6,8 @@
 
 #include <pugixml.hpp>
 
-#include "TestAccounts.h"
 #include "TestPrefix.h"
+#include "testlib/AccountFixture.h"
 #include "support/VeskException.h"
 #include "writers/CXMLAccountCreator.h"
 
@@ -72,10 +72,10 @@ std::vector<Element> Document(const CRefCountPtr<CAccount>& account) {
 
 TEST(CXMLAccountCreator, TheNineteenTypedElementsInOrder) {
     const std::vector<Element> expected = {
-        {"Account_Name", "SZ", "jane@example.com"},
+        {"Account_Name", "SZ", "jan@example.com"},
         {"Connection_Type", "DWORD", "00000000"},
         {"POP3_Server", "SZ", "pop.example.com"},
-        {"POP3_User_Name", "SZ", "jane@example.com"},
+        {"POP3_User_Name", "SZ", "jan@example.com"},
         {"POP3_Password2", "BINARY", ""},
         {"POP3_Port", "DWORD", "000003e3"},
         {"POP3_Secure_Connection", "DWORD", "00000001"},
@@ -88,11 +88,11 @@ TEST(CXMLAccountCreator, TheNineteenTypedElementsInOrder) {
         {"SMTP_Port", "DWORD", "000001d1"},
         {"SMTP_Secure_Connection", "DWORD", "00000001"},
         {"SMTP_Timeout", "DWORD", "0000003c"},
-        {"SMTP_Display_Name", "SZ", "Jane Doe"},
-        {"SMTP_Email_Address", "SZ", "jane@example.com"},
+        {"SMTP_Display_Name", "SZ", "Jan Kowalski"},
+        {"SMTP_Email_Address", "SZ", "jan@example.com"},
         {"SMTP_Split_Messages", "DWORD", "00000000"},
     };
-    EXPECT_EQ(Document(MakeAccount()), expected);
+    EXPECT_EQ(Document(MakeAccount("Jan Kowalski", "jan@example.com")), expected);
 }
 
 TEST(CXMLAccountCreator, ProviderValuesAndUserNameRule) {
@@ -132,7 +132,7 @@ TEST(CXMLAccountCreator, ProviderValuesAndUserNameRule) {
 TEST(CXMLAccountCreator, EscapedCharactersAndTheCodePageSurvive) {
     // The C locale's ANSI code page is Windows-1252: 0xEB is e with diaeresis.
     const std::string name = "Tom & \"Jerry\" <'toons'> ]]> Zo\xEB";
-    const std::vector<Element> doc = Document(MakeAccount(name, "a&b<c>@example.com"));
+    const std::vector<Element> doc = Document(MakeAccount(name, "a&b<c>@example.com", MakeProvider()));
     ASSERT_EQ(doc.size(), 19u);
     EXPECT_EQ(doc[16].text, "Tom & \"Jerry\" <'toons'> ]]> Zo\xC3\xAB");
     EXPECT_EQ(doc[0].text, "a&b<c>@example.com");
@@ -141,8 +141,8 @@ TEST(CXMLAccountCreator, EscapedCharactersAndTheCodePageSurvive) {
 
 TEST(CXMLAccountCreator, ASecondDocumentReplacesTheFirst) {
     CXMLAccountCreator creator;
-    creator.CreateAccountFromProviderSettings(MakeAccount("First", "first@example.com"));
-    creator.CreateAccountFromProviderSettings(MakeAccount("Second", "second@example.com"));
+    creator.CreateAccountFromProviderSettings(MakeAccount("First", "first@example.com", MakeProvider()));
+    creator.CreateAccountFromProviderSettings(MakeAccount("Second", "second@example.com", MakeProvider()));
     const std::vector<Element> doc = ReadBack(creator.SaveToMemory());
     ASSERT_EQ(doc.size(), 19u);
     EXPECT_EQ(doc[16].text, "Second");
@@ -227,7 +227,7 @@ TEST_F(StoreRootTest, FailuresCarryTheirTextAndCode) {
 TEST_F(StoreRootTest, TheFileLandsInTheExpandedStoreRoot) {
     std::filesystem::create_directories(m_prefix.DriveC("users/tester/AppData/Local/Microsoft/Windows Mail"));
     CXMLAccountCreator creator;
-    creator.CreateAccountFromProviderSettings(MakeAccount());
+    creator.CreateAccountFromProviderSettings(MakeAccount("Jan Kowalski", "jan@example.com"));
     for (const char* root : {"%LOCALAPPDATA%\\Microsoft\\Windows Mail\\", "%LOCALAPPDATA%\\microsoft\\windows mail"}) {
         SetStoreRoot("Software\\Microsoft\\Windows Mail", root);
         creator.SaveDocument("account{X}.oeaccount", false);

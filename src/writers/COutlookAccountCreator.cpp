@@ -1,0 +1,122 @@
+#include "writers/COutlookAccountCreator.h"
+
+#include "detection/CMailClientChecker.h"
+#include "platform/WindowsSession.h"
+#include "support/CRegistryKey.h"
+#include "support/IUserInterface.h"
+#include "support/StringTable.h"
+#include "support/TextUtil.h"
+#include "support/VeskException.h"
+#include "writers/CPRFFile.h"
+#include "writers/DefaultProfile.h"
+
+namespace mailwright {
+namespace {
+
+constexpr unsigned kBoxStyle = MB_OK | MB_ICONWARNING;
+constexpr DWORD kProfileNameCapacity = 511;
+
+// Text 192, a line break and the specific text: how Outlook failures read.
+Error::VeskExceptionText OutlookError(unsigned text) {
+    return Error::VeskExceptionText(LoadString(IDS_ERR_OUTLOOK_ACCOUNT) + "\n" + LoadString(text));
+}
+
+// The program is for Windows XP and later (major version 5 and up).
+bool IsWindowsSupported() {
+    OsVersionInfo version;
+    return WindowsSession::Current().GetVersionEx(version) && version.majorVersion >= 5;
+}
+
+}  // namespace
+
+COutlookAccountCreator::COutlookAccountCreator(CRefCountPtr<CAccount> account)
+    : m_outlookVersion(CMailClientChecker::GetInstance().m_outlookVersion),
+      m_account(std::move(account)),
+      m_versionText(Format("%d", m_outlookVersion)) {}
+
+void COutlookAccountCreator::CreateOutlookAccount() {
+    m_created = false;
+    try {
+        if (m_outlookVersion < 10) {
+            AppMessageBox(IDS_OUTLOOK_TOO_OLD, kBoxStyle);
+            return;
+        }
+        if (!IsWindowsSupported()) {
+            AppMessageBox(IDS_WINDOWS_TOO_OLD, kBoxStyle);
+            return;
+        }
+        if (!CheckOutlookSetup()) return;
+        EnumerateProfiles();
+        if (!ChooseProfile()) return;
+        CPRFFile profileFile(m_account, m_profileName);
+        profileFile.WriteProfileFile();
+        RegisterImport();
+        m_created = true;
+    } catch (const Error::VeskException& e) {
+        e.ReportError();
+    } catch (...) {
+        AppMessageBox(IDS_ERR_UNKNOWN_OUTLOOK, kBoxStyle);
+    }
+}
+
+std::string COutlookAccountCreator::SetupKey() const {
+    return LoadString(IDS_KEY_OFFICE_PREFIX) + m_versionText + LoadString(IDS_KEY_OUTLOOK_SETUP_SUFFIX);
+}
+
+bool COutlookAccountCreator::CheckOutlookSetup() {
+    CRegistryKey key;
+    if (key.OpenKey(HKEY_CURRENT_USER, SetupKey().c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS) {
+        AppMessageBox(LoadString(IDS_ERR_OUTLOOK_ACCOUNT) + LoadString(IDS_OUTLOOK_NOT_OPENED), kBoxStyle);
+        return false;
+    }
+    if (!HasFirstRunValue()) {
+        AppMessageBox(IDS_IMPORT_PENDING, kBoxStyle);
+        return false;
+    }
+    return true;
+}
+
+// Outlook removes "First-Run" when it starts; without it an earlier account still
+// waits to be imported. Only a value known to be absent counts as absent.
+bool COutlookAccountCreator::HasFirstRunValue() {
+    CRegistryKey key;
+    if (key.OpenKey(HKEY_CURRENT_USER, SetupKey().c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS) return false;
+    return key.ValueExists("First-Run") != ERROR_FILE_NOT_FOUND;
+}
+
+void COutlookAccountCreator::EnumerateProfiles() {
+    CRegistryKey key;
+    if (key.OpenKey(HKEY_CURRENT_USER, OutlookProfilesKey(m_outlookVersion).c_str(), KEY_READ) != ERROR_SUCCESS)
+        throw OutlookError(IDS_OUTLOOK_NOT_OPENED);
+    for (DWORD index = 0;; ++index) {
+        std::string name;
+        DWORD capacity = kProfileNameCapacity;
+        if (key.SubKeyName(index, name, capacity) != ERROR_SUCCESS) break;
+        m_profiles.push_back(name);
+    }
+    if (m_profiles.empty()) throw OutlookError(IDS_OUTLOOK_NOT_OPENED);
+}
+
+// With several profiles the user chooses; false when the choice is cancelled.
+bool COutlookAccountCreator::ChooseProfile() {
+    if (m_profiles.size() == 1) {
+        m_profileName = m_profiles.front();
+        return true;
+    }
+    std::optional<std::string> chosen = UserInterface().ChooseProfile(m_profiles, m_outlookVersion);
+    if (!chosen) return false;
+    m_profileName = *chosen;
+    return true;
+}
+
+void COutlookAccountCreator::RegisterImport() {
+    m_prfPath = GetApplicationFolder().Combine("Account.prf");
+    CRegistryKey key;
+    if (key.OpenKey(HKEY_CURRENT_USER, SetupKey().c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+        throw OutlookError(IDS_ERR_OPEN_KEY);
+    if (const LONG code = key.DeleteValue("First-Run"); code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND)
+        throw OutlookError(IDS_ERR_REMOVE_VALUE);
+    if (key.WriteString("ImportPRF", m_prfPath.c_str()) != ERROR_SUCCESS) throw OutlookError(IDS_ERR_SET_VALUE);
+}
+
+}  // namespace mailwright

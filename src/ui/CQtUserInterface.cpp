@@ -74,13 +74,12 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& text, const std::
 
 int RunMessageBox(QMessageBox& box) {
     box.exec();
-    const QMessageBox::StandardButton pressed = box.standardButton(box.clickedButton());
-    for (const std::span<const BoxButton> buttons : {std::span<const BoxButton>(kYesNoCancel), std::span<const BoxButton>(kOkCancel)}) {
-        for (const BoxButton& button : buttons) {
-            if (button.button == pressed) return button.id;
-        }
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Ok: return IDOK;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return IDCANCEL;
     }
-    return IDCANCEL;
 }
 
 int CQtUserInterface::MessageBox(const std::string& text, unsigned style) {

@@ -21,6 +21,8 @@
 #include "support/StringTable.h"
 #include "support/VeskException.h"
 #include "support/WinTypes.h"
+#include "update/UpdateResult.h"
+#include "ui/CQtMessagePoster.h"
 #include "ui/UiImages.h"
 #include "ui/UiText.h"
 #include "ui/VeskHyperLink.h"
@@ -48,14 +50,18 @@ std::string OwnExecutablePath() {
 
 }  // namespace
 
-CDlgMailwright::CDlgMailwright(QWidget* parent)
-    : VeskTemplateDialog(parent, 265, 228, QStringLiteral("Mailwright")) {
+CDlgMailwright::CDlgMailwright(QWidget* parent, std::string updateUrl)
+    : VeskTemplateDialog(parent, 265, 228, QStringLiteral("Mailwright")), m_updateThread(std::move(updateUrl)) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     CreateControls();
     OnInitDialog();
 }
 
-CDlgMailwright::~CDlgMailwright() = default;
+// The window goes away: once the worker is stopped it posts nothing and writes nothing,
+// so the update dialog it reports to can go too.
+CDlgMailwright::~CDlgMailwright() { m_updateThread.Stop(1000); }
+
+void CDlgMailwright::SetIdle(bool idle) { m_bUpdateIdle = idle; }
 
 void CDlgMailwright::CreateControls() {
     // In tab order. The newsgroup label, "More ..." and "Apply" lie below the visible area.
@@ -124,11 +130,66 @@ void CDlgMailwright::OnInitDialog() {
 
     m_header.Setup(this, m_staticBand->geometry().height(), LoadString(IDS_MAIN_HEADER),
                    LoadImageResource(IDB_HEADER_BAND), 0xFFFFFF);
+    StartUpdate();
     SetLinks();
 
     m_editEmail->setFocus();
     DoDataExchange(false);
     UpdateCreateButton();
+}
+
+void CDlgMailwright::StartUpdate() {
+    m_dlgUpdate.Create(this);
+    m_bUpdateIdle = false;
+    m_updateThread.SetWiring(&CQtMessagePoster::Instance(), m_dlgUpdate.GetSafeHwnd(), &m_dlgUpdate, this);
+    m_updateThread.Start(100);
+    m_updateThread.Resume();
+}
+
+void CDlgMailwright::ShowUpdateIfRunning() {
+    if (m_bUpdateIdle || m_bUpdateFailed) return;
+    m_dlgUpdate.show();
+}
+
+void CDlgMailwright::OnWindowMessage(unsigned message, WPARAM wParam, LPARAM) {
+    if (message == WM_UPDATE_RESULT) OnUpdateResult(static_cast<int>(wParam));
+}
+
+// A successful update arrives as 6000 and then 6002; a hidden update dialog leaves the
+// update counted as running until the 6002.
+void CDlgMailwright::OnUpdateResult(int code) {
+    switch (code) {
+    case UPDATE_RESULT_DONE:
+        m_dlgUpdate.SetProgress(100);
+        if (!m_dlgUpdate.isVisible()) return;
+        m_dlgUpdate.SetMessage(LoadString(IDS_UPDATE_DONE));
+        m_dlgUpdate.EndDialog(0);
+        m_bUpdateIdle = true;
+        m_bUpdateFailed = false;
+        break;
+    case UPDATE_RESULT_CANCELLED:
+        m_dlgUpdate.SetMessage(LoadString(IDS_UPDATE_INTERRUPTED));
+        m_updateThread.Stop(1000);
+        m_dlgUpdate.EndDialog(0);
+        m_bUpdateIdle = false;
+        m_bUpdateFailed = true;
+        break;
+    case UPDATE_RESULT_FAILED:
+        m_dlgUpdate.SetMessage(LoadString(IDS_UPDATE_FAILED));
+        if (m_dlgUpdate.isVisible()) m_dlgUpdate.EndDialog(0);
+        m_bUpdateIdle = true;
+        m_bUpdateFailed = true;
+        break;
+    case UPDATE_RESULT_CONNECTION_ERROR:
+    case UPDATE_RESULT_WRITE_ERROR:
+        // The error stays in view until the user closes it.
+        m_dlgUpdate.SetMessage(LoadString(UpdateResultTextId(code)));
+        m_bUpdateIdle = false;
+        m_bUpdateFailed = true;
+        break;
+    default:
+        break;
+    }
 }
 
 void CDlgMailwright::SetLinks() {
@@ -209,6 +270,7 @@ void CDlgMailwright::OnDisplayNameChange() {
 
 void CDlgMailwright::OnCreateAccount() {
     DoDataExchange(true);
+    ShowUpdateIfRunning();
     try {
         CMailAccountCreator creator(m_strEmail, m_strDisplayName, false);
         creator.Create(m_nClient == 0 ? MailClientOutlook : CMailClientChecker::GetInstance().m_systemClient);

@@ -2,7 +2,10 @@
 #include <string>
 
 #include "platform/WindowsSession.h"
+#include "update/CUpdateThread.h"
+#include "update/IThreadContact.h"
 #include "writers/CIdentityRegWriter.h"
+#include "ui/CDlgUpdate.h"
 #include "ui/VeskDialogHeaderDrawer.h"
 #include "ui/VeskTemplateDialog.h"
 
@@ -19,13 +22,19 @@ namespace mailwright {
 class VeskHyperLink;
 
 // The program's window: the address, the optional display name, the choice of the mail
-// client and "Create account" (template 102).
-class CDlgMailwright : public VeskTemplateDialog {
+// client and "Create account" (template 102). While it is open the provider database
+// is refreshed in the background; the download shows only when the user asks for an
+// account while it runs.
+class CDlgMailwright : public VeskTemplateDialog, public IThreadContact {
     Q_OBJECT
 
 public:
-    explicit CDlgMailwright(QWidget* parent = nullptr);
+    // updateUrl replaces the built-in download address of the database; the program
+    // passes none, the tests a local server.
+    explicit CDlgMailwright(QWidget* parent = nullptr, std::string updateUrl = {});
     ~CDlgMailwright() override;
+
+    void SetIdle(bool idle) override;
 
     static constexpr int IDD = 102;
     static constexpr int IDC_BAND = 1008;
@@ -48,10 +57,14 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void OnWindowMessage(unsigned message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void CreateControls();
     void OnInitDialog();
+    void StartUpdate();
+    void ShowUpdateIfRunning();
+    void OnUpdateResult(int code);
     void SetupClientChoice();
     void SetLinks();
     void UpdateCreateButton();
@@ -90,6 +103,12 @@ private:
     QPushButton* m_buttonCreate = nullptr;
     QPushButton* m_buttonClose = nullptr;
     bool m_bInDataExchange = false;
+
+    // The update counts as running while both flags are false.
+    bool m_bUpdateIdle = true;
+    bool m_bUpdateFailed = false;
+    CUpdateThread m_updateThread;
+    CDlgUpdate m_dlgUpdate;
 };
 
 }  // namespace mailwright

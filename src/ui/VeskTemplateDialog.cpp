@@ -1,13 +1,27 @@
 #include "ui/VeskTemplateDialog.h"
 
+#include "ui/CQtMessagePoster.h"
+#include "ui/VeskWindowMessageEvent.h"
+
 namespace mailwright {
 
 VeskTemplateDialog::VeskTemplateDialog(QWidget* parent, int width, int height, const QString& caption)
-    : QDialog(parent), m_units(DialogFont()) {
+    : QDialog(parent), m_units(DialogFont()), m_hWnd(CQtMessagePoster::Instance().Attach(this)) {
     setFont(DialogFont());
     setWindowTitle(caption);
     setFixedSize(m_units.Size(width, height));
 }
+
+VeskTemplateDialog::~VeskTemplateDialog() { CQtMessagePoster::Instance().Detach(m_hWnd); }
+
+bool VeskTemplateDialog::event(QEvent* event) {
+    if (event->type() != VeskWindowMessageEvent::EventType()) return QDialog::event(event);
+    const auto* posted = static_cast<VeskWindowMessageEvent*>(event);
+    OnWindowMessage(posted->Message(), posted->WParam(), posted->LParam());
+    return true;
+}
+
+void VeskTemplateDialog::OnWindowMessage(unsigned, WPARAM, LPARAM) {}
 
 QWidget* VeskTemplateDialog::Control(int id) const {
     const auto it = m_controls.find(id);

@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <map>
 
+#include "support/WinTypes.h"
 #include "ui/VeskDialogUnits.h"
 
 namespace mailwright {
@@ -12,12 +13,22 @@ class VeskTemplateDialog : public QDialog {
     Q_OBJECT
 
 public:
+    ~VeskTemplateDialog() override;
+
     // The control with this identifier; null when the template has none.
     QWidget* Control(int id) const;
+
+    // The dialog's handle, to which messages are posted (CQtMessagePoster).
+    HWND GetSafeHwnd() const { return m_hWnd; }
 
 protected:
     // A dialog of the template's size (dialog units) with the dialog font.
     VeskTemplateDialog(QWidget* parent, int width, int height, const QString& caption);
+
+    bool event(QEvent* event) override;
+
+    // A message posted to the dialog's handle, on the user-interface thread.
+    virtual void OnWindowMessage(unsigned message, WPARAM wParam, LPARAM lParam);
 
     // Places a control of the template; id 0 for controls without one.
     template <class Widget>
@@ -36,6 +47,7 @@ private:
 
     VeskDialogUnits m_units;
     std::map<int, QWidget*> m_controls;
+    HWND m_hWnd;
 };
 
 }  // namespace mailwright

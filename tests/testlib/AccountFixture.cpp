@@ -39,6 +39,22 @@ void WriteProviderDatabase(const std::vector<CRefCountPtr<CProvider>>& providers
     ASSERT_TRUE(file.Close());
 }
 
+std::string BuildDatabase(const std::vector<std::string>& domains) {
+    CProviderDatabase database;
+    database.SetVersion(1);
+    for (const std::string& domain : domains) {
+        CRefCountPtr<CProvider> provider(new CProvider);
+        provider->m_name = "Provider of " + domain;
+        provider->m_pop3Server = "pop." + domain;
+        provider->m_smtpServer = "smtp." + domain;
+        provider->m_domains = {domain};
+        database.Add(provider);
+    }
+    VeskMemoryArchive archive;
+    database.Write(archive);
+    return std::string(reinterpret_cast<const char*>(archive.GetData()), archive.GetLength());
+}
+
 std::string AccessDenied(const std::string& text) { return "Access is denied. (0x5)\n\n" + text; }
 
 }  // namespace mailwright::testing

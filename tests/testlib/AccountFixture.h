@@ -20,6 +20,9 @@ CRefCountPtr<CAccount> MakeAccount(const std::string& displayName = "Jane Doe",
 // Replaces providers.lst in the application folder by a database of these providers.
 void WriteProviderDatabase(const std::vector<CRefCountPtr<CProvider>>& providers);
 
+// The bytes of a complete database with one provider per domain.
+std::string BuildDatabase(const std::vector<std::string>& domains);
+
 // What a step threw, or null when it threw nothing of the family.
 template <typename Step>
 std::unique_ptr<Error::VeskException> Thrown(Step step) {

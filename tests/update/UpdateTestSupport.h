@@ -1,57 +1,19 @@
 #pragma once
-// Helpers of the update tests: a local HTTP server, a recording message poster and
-// progress sink, a latch that holds a server response, and database bodies.
-#include <httplib.h>
-
-#include <atomic>
+// Helpers of the update tests: a recording message poster and progress sink, and the
+// shared local HTTP server, latch and database bodies.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <string>
-#include <thread>
 #include <vector>
 
+#include "testlib/AccountFixture.h"
+#include "testlib/Latch.h"
+#include "testlib/TestHttpServer.h"
 #include "update/IMessagePoster.h"
 #include "update/IProgress.h"
 
 namespace mailwright::testing {
-
-// A cpp-httplib server on 127.0.0.1 at a free port, serving from its own thread.
-class TestHttpServer {
-public:
-    TestHttpServer();
-    ~TestHttpServer();
-
-    httplib::Server& Server() { return m_server; }
-    int Port() const { return m_port; }
-    std::string Url(const std::string& path) const;
-
-    // Requests served so far (every path).
-    int Hits() const { return m_hits.load(); }
-
-    // Starts serving; call after the handlers are set.
-    void Start();
-
-private:
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_thread;
-    std::atomic<int> m_hits{0};
-};
-
-// Holds a response back until the test releases it (or a long safety time-out passes).
-class Latch {
-public:
-    void Release();
-    // True when released within the time-out.
-    bool Wait(std::chrono::milliseconds timeout);
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_released = false;
-};
 
 // Windows of the tests: the update dialog and its parent, the main dialog.
 inline HWND const kMainWnd = reinterpret_cast<HWND>(std::uintptr_t{0x100});
@@ -87,8 +49,5 @@ private:
     std::vector<PostedMessage> m_messages;
     std::vector<std::int32_t> m_percentages;
 };
-
-// A complete database of the stream format with one provider per domain.
-std::string BuildDatabase(const std::vector<std::string>& domains);
 
 }  // namespace mailwright::testing

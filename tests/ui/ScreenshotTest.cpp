@@ -21,7 +21,10 @@
 #include "ui/CDlgMailwright.h"
 #include "ui/CDlgCustomUserName.h"
 #include "ui/CDlgProfileSelect.h"
+#include "ui/CDlgUpdate.h"
+#include "ui/CQtMessagePoster.h"
 #include "ui/CQtUserInterface.h"
+#include "update/UpdateResult.h"
 #include "UiTestSupport.h"
 
 using namespace mailwright;
@@ -89,6 +92,30 @@ TEST(Screenshots, ProfileChoice) {
     ScopedRecordingUserInterface ui;
     CDlgProfileSelect dialog({"Outlook", "Home", "Work"}, 14);
     Shoot(dialog, "profile-choice");
+}
+
+// The states in which the user can see the update dialog: the download under way, and
+// the errors that stay in view until Cancel.
+TEST(Screenshots, UpdateDialog) {
+    const struct {
+        const char* name;
+        std::int32_t percent;
+        unsigned text;
+    } states[] = {
+        {"update-starting", 0, IDS_UPDATE_IN_PROGRESS},
+        {"update-in-progress", 45, IDS_UPDATE_IN_PROGRESS},
+        {"update-connection-error", 0, IDS_UPDATE_CONNECTION_ERROR},
+        {"update-write-error", 104, IDS_UPDATE_WRITE_ERROR},
+    };
+    for (const auto& state : states) {
+        CDlgUpdate dialog;
+        dialog.Create(nullptr);
+        dialog.SetProgress(state.percent);
+        CQtMessagePoster::Instance().PostMessage(dialog.GetSafeHwnd(), WM_UPDATE_PROGRESS, UPDATE_RESULT_DONE, 0);
+        QCoreApplication::sendPostedEvents();
+        dialog.SetMessage(LoadString(state.text));
+        Shoot(dialog, state.name);
+    }
 }
 
 TEST(Screenshots, MessageBox) {

@@ -1,5 +1,7 @@
 #include "ui/VeskDialogUnits.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QString>
 #include <cstring>
@@ -68,6 +70,10 @@ QFont WindowsFont(const char* face, int pointSize) {
 QFont WindowsFontPixels(const char* face, int pixelHeight) {
     QFont font = FontForFace(face);
     font.setPixelSize(pixelHeight);
+    // A positive LOGFONT height is the cell height (ascent plus descent), while Qt's pixel
+    // size is the em height: shrink the em until the cell fits.
+    const int cell = QFontMetrics(font).ascent() + QFontMetrics(font).descent();
+    if (cell > pixelHeight) font.setPixelSize(std::max(1, pixelHeight * pixelHeight / cell));
     return font;
 }
 

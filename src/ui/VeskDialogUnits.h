@@ -29,6 +29,7 @@ private:
 // A Windows font as this platform shows it: the family stands in for the Windows face
 // ("MS Shell Dlg" and "Tahoma" become a sans font that Debian ships).
 QFont WindowsFont(const char* face, int pointSize);
+// `pixelHeight` is the cell height, as a positive LOGFONT height is.
 QFont WindowsFontPixels(const char* face, int pixelHeight);
 
 // The font of the dialog templates: "MS Shell Dlg", 8 point.

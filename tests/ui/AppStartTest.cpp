@@ -62,7 +62,7 @@ TEST_F(AppStartTest, FirstStartWritesTheDefaultDatabaseBeforeTheDialogShows) {
 }
 
 TEST_F(AppStartTest, APresentDatabaseIsLeftAsItIsWhateverItHolds) {
-    for (const std::string content : {std::string(), std::string("damaged\0\x01", 9)}) {
+    for (const std::string& content : {std::string(), std::string("damaged\0\x01", 9)}) {
         fs::create_directories(m_session.AppFolderUnix());
         std::ofstream(Database(), std::ios::binary | std::ios::trunc) << content;
         EXPECT_EQ(RunUntilTheDialogShows(), content);

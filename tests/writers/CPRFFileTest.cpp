@@ -6,6 +6,7 @@
 #include "support/StringTable.h"
 #include "support/VeskException.h"
 #include "writers/CPRFFile.h"
+#include "testlib/AccountFixture.h"
 #include "testlib/TempFolder.h"
 
 using namespace mailwright;
@@ -22,10 +23,8 @@ struct AccountSpec {
     std::int32_t pop3Port = 995, smtpPort = 465;
 };
 
-CRefCountPtr<CAccount> MakeAccount(const AccountSpec& spec) {
-    CRefCountPtr<CProvider> provider(new CProvider);
-    provider->m_pop3Server = "pop.example.com";
-    provider->m_smtpServer = "smtp.example.com";
+CRefCountPtr<CAccount> AccountFor(const AccountSpec& spec) {
+    CRefCountPtr<CProvider> provider = mailwright::testing::MakeProvider();
     provider->m_smtpAuth = spec.smtpAuth;
     provider->m_pop3Ssl = spec.pop3Ssl;
     provider->m_smtpSsl = spec.smtpSsl;
@@ -33,8 +32,7 @@ CRefCountPtr<CAccount> MakeAccount(const AccountSpec& spec) {
     provider->m_userNameIsEmail = spec.userNameIsEmail;
     provider->m_pop3Port = spec.pop3Port;
     provider->m_smtpPort = spec.smtpPort;
-    provider->m_domains = {"example.com"};
-    CRefCountPtr<CAccount> account(new CAccount(spec.displayName, spec.email, provider));
+    CRefCountPtr<CAccount> account = mailwright::testing::MakeAccount(spec.displayName, spec.email, provider);
     account->SetUserName(spec.typedName);
     return account;
 }
@@ -42,7 +40,7 @@ CRefCountPtr<CAccount> MakeAccount(const AccountSpec& spec) {
 // The profile as written, for an account and profile name.
 std::string WriteProfile(const ScopedPrefixlessSession& session, const AccountSpec& spec,
                          const std::string& profile = "Outlook") {
-    CPRFFile file(MakeAccount(spec), profile);
+    CPRFFile file(AccountFor(spec), profile);
     file.WriteProfileFile();
     return session.Data().ReadFile("Mailwright/Account.prf");
 }
@@ -133,7 +131,7 @@ TEST(CPRFFile, FilesThatCannotBeWritten) {
     for (const auto& c : cases) {
         ScopedPrefixlessSession session;
         session.Data().WriteFile(c.inTheWay, "a folder stands where the file goes");
-        CPRFFile file(MakeAccount({}), "Outlook");
+        CPRFFile file(AccountFor({}), "Outlook");
         try {
             file.WriteProfileFile();
             ADD_FAILURE() << "no exception for " << c.inTheWay;

@@ -23,6 +23,18 @@ CRefCountPtr<CProvider> MakeProvider() {
     return provider;
 }
 
+CRefCountPtr<CProvider> MakeProvider(const ProviderSettings& settings) {
+    CRefCountPtr<CProvider> provider = MakeProvider();
+    provider->m_pop3Port = settings.pop3Port;
+    provider->m_pop3Ssl = settings.pop3Ssl;
+    provider->m_smtpPort = settings.smtpPort;
+    provider->m_smtpSsl = settings.smtpSsl;
+    provider->m_smtpAuth = settings.smtpAuth;
+    provider->m_userNameIsEmail = settings.userNameIsEmail;
+    provider->m_askUserName = settings.askUserName;
+    return provider;
+}
+
 CRefCountPtr<CAccount> MakeAccount(const std::string& displayName, const std::string& address,
                                    CRefCountPtr<CProvider> provider) {
     return CRefCountPtr<CAccount>(new CAccount(displayName, address, std::move(provider)));

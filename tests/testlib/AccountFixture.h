@@ -13,6 +13,16 @@ namespace mailwright::testing {
 // the whole address as log-on name.
 CRefCountPtr<CProvider> MakeProvider();
 
+// The provider settings that the writers read, in the order test tables list them.
+struct ProviderSettings {
+    int pop3Port = 995, pop3Ssl = 1, smtpPort = 465, smtpSsl = 1, smtpAuth = 1;
+    bool userNameIsEmail = true;
+    int askUserName = 0;
+};
+
+// MakeProvider's provider with these settings.
+CRefCountPtr<CProvider> MakeProvider(const ProviderSettings& settings);
+
 CRefCountPtr<CAccount> MakeAccount(const std::string& displayName = "Jane Doe",
                                    const std::string& address = "jane@example.com",
                                    CRefCountPtr<CProvider> provider = MakeProvider());

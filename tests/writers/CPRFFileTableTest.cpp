@@ -35,9 +35,7 @@ struct Case {
     const char* profile;
     const char* displayName;
     const char* address;
-    int pop3Port, pop3Ssl, smtpPort, smtpSsl, smtpAuth;
-    bool userNameIsEmail;
-    int askUserName;
+    mailwright::testing::ProviderSettings settings;  // listed flat, in its member order
     const char* typed;
     // The values that depend on the account.
     std::map<std::string, std::string> expected;
@@ -73,14 +71,7 @@ TEST(CPRFFileTable, TheTemplateWithTheAccountsValues) {
     };
     for (const Case& c : cases) {
         ScopedPrefixlessSession session;
-        CRefCountPtr<CProvider> provider = MakeProvider();
-        provider->m_pop3Port = c.pop3Port;
-        provider->m_pop3Ssl = c.pop3Ssl;
-        provider->m_smtpPort = c.smtpPort;
-        provider->m_smtpSsl = c.smtpSsl;
-        provider->m_smtpAuth = c.smtpAuth;
-        provider->m_userNameIsEmail = c.userNameIsEmail;
-        provider->m_askUserName = c.askUserName;
+        CRefCountPtr<CProvider> provider = MakeProvider(c.settings);
         CRefCountPtr<CAccount> account(new CAccount(c.displayName, c.address, provider));
         account->SetUserName(c.typed);
         CPRFFile file(account, c.profile);

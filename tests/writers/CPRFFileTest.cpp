@@ -18,21 +18,12 @@ struct AccountSpec {
     std::string displayName = "John Smith";
     std::string email = "john@example.com";
     std::string typedName;
-    std::int32_t smtpAuth = 1, pop3Ssl = 1, smtpSsl = 1, askUserName = 0;
-    bool userNameIsEmail = true;
-    std::int32_t pop3Port = 995, smtpPort = 465;
+    mailwright::testing::ProviderSettings provider;
 };
 
 CRefCountPtr<CAccount> AccountFor(const AccountSpec& spec) {
-    CRefCountPtr<CProvider> provider = mailwright::testing::MakeProvider();
-    provider->m_smtpAuth = spec.smtpAuth;
-    provider->m_pop3Ssl = spec.pop3Ssl;
-    provider->m_smtpSsl = spec.smtpSsl;
-    provider->m_askUserName = spec.askUserName;
-    provider->m_userNameIsEmail = spec.userNameIsEmail;
-    provider->m_pop3Port = spec.pop3Port;
-    provider->m_smtpPort = spec.smtpPort;
-    CRefCountPtr<CAccount> account = mailwright::testing::MakeAccount(spec.displayName, spec.email, provider);
+    CRefCountPtr<CAccount> account = mailwright::testing::MakeAccount(
+        spec.displayName, spec.email, mailwright::testing::MakeProvider(spec.provider));
     account->SetUserName(spec.typedName);
     return account;
 }
@@ -85,13 +76,13 @@ TEST(CPRFFile, AccountValuesByCase) {
         const char* key;
         const char* line;
     } cases[] = {
-        {"no SMTP authentication", [](AccountSpec& a) { a.smtpAuth = 0; }, "SMTPUseAuth", "SMTPUseAuth=0"},
-        {"any non-zero SSL value", [](AccountSpec& a) { a.pop3Ssl = 7; }, "POP3UseSSL", "POP3UseSSL=1"},
-        {"no SMTP SSL", [](AccountSpec& a) { a.smtpSsl = 0, a.smtpPort = 587; }, "SMTPUseSSL", "SMTPUseSSL=0"},
-        {"plain POP3 port", [](AccountSpec& a) { a.pop3Ssl = 0, a.pop3Port = 110; }, "POP3Port", "POP3Port=110"},
+        {"no SMTP authentication", [](AccountSpec& a) { a.provider.smtpAuth = 0; }, "SMTPUseAuth", "SMTPUseAuth=0"},
+        {"any non-zero SSL value", [](AccountSpec& a) { a.provider.pop3Ssl = 7; }, "POP3UseSSL", "POP3UseSSL=1"},
+        {"no SMTP SSL", [](AccountSpec& a) { a.provider.smtpSsl = 0, a.provider.smtpPort = 587; }, "SMTPUseSSL", "SMTPUseSSL=0"},
+        {"plain POP3 port", [](AccountSpec& a) { a.provider.pop3Ssl = 0, a.provider.pop3Port = 110; }, "POP3Port", "POP3Port=110"},
         {"empty display name", [](AccountSpec& a) { a.displayName = ""; }, "DisplayName", "DisplayName= "},
-        {"local part as user name", [](AccountSpec& a) { a.userNameIsEmail = false; }, "POP3UserName", "POP3UserName=john"},
-        {"typed name wins", [](AccountSpec& a) { a.typedName = "jsmith", a.askUserName = 1; }, "POP3UserName", "POP3UserName=jsmith"},
+        {"local part as user name", [](AccountSpec& a) { a.provider.userNameIsEmail = false; }, "POP3UserName", "POP3UserName=john"},
+        {"typed name wins", [](AccountSpec& a) { a.typedName = "jsmith", a.provider.askUserName = 1; }, "POP3UserName", "POP3UserName=jsmith"},
         {"line breaks become spaces", [](AccountSpec& a) { a.displayName = "John\r\nSmith\nJr"; }, "DisplayName", "DisplayName= John Smith Jr"},
         {"later placeholders in a value are filled", [](AccountSpec& a) { a.displayName = "port {smtp_port}"; }, "DisplayName",
          "DisplayName= port 465"},

@@ -98,9 +98,7 @@ TEST(CXMLAccountCreator, TheNineteenTypedElementsInOrder) {
 TEST(CXMLAccountCreator, ProviderValuesAndUserNameRule) {
     const struct {
         const char* address;
-        int pop3Port, pop3Ssl, smtpPort, smtpSsl, smtpAuth;
-        bool userNameIsEmail;
-        int askUserName;
+        mailwright::testing::ProviderSettings settings;  // listed flat, in its member order
         const char* typed;
         // POP3_Port, POP3_Secure_Connection, SMTP_Use_Sicily, SMTP_Port, SMTP_Secure_Connection, POP3_User_Name
         std::vector<std::string> expected;
@@ -111,21 +109,14 @@ TEST(CXMLAccountCreator, ProviderValuesAndUserNameRule) {
         {"ann@x.org", -1, 0, 25, 0, 1, true, 1, "typed.name", {"ffffffff", "00000000", "00000002", "00000019", "00000000", "typed.name"}},
     };
     for (const auto& c : cases) {
-        CRefCountPtr<CProvider> provider = MakeProvider();
-        provider->m_pop3Port = c.pop3Port;
-        provider->m_pop3Ssl = c.pop3Ssl;
-        provider->m_smtpPort = c.smtpPort;
-        provider->m_smtpSsl = c.smtpSsl;
-        provider->m_smtpAuth = c.smtpAuth;
-        provider->m_userNameIsEmail = c.userNameIsEmail;
-        provider->m_askUserName = c.askUserName;
+        CRefCountPtr<CProvider> provider = MakeProvider(c.settings);
         CRefCountPtr<CAccount> account = MakeAccount("Ann", c.address, provider);
         account->SetUserName(c.typed);
         const std::vector<Element> doc = Document(account);
         ASSERT_EQ(doc.size(), 19u);
         const std::vector<std::string> got = {doc[5].text, doc[6].text, doc[12].text, doc[13].text, doc[14].text,
                                               doc[3].text};
-        EXPECT_EQ(got, c.expected) << c.address << " " << c.pop3Port;
+        EXPECT_EQ(got, c.expected) << c.address << " " << c.settings.pop3Port;
     }
 }
 

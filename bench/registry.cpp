@@ -7,9 +7,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/WineHive.h"
-#include "platform/WineHiveStore.h"
-#include "support/CRegistryKey.h"
+#include "registry/WineHive.h"
+#include "registry/WineHiveStore.h"
+#include "registry/CRegistryKey.h"
 
 namespace fs = std::filesystem;
 using namespace mailwright;

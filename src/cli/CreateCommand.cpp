@@ -8,7 +8,7 @@
 #include "cli/ClientNames.h"
 #include "cli/ConsoleUserInterface.h"
 #include "creation/CMailAccountCreator.h"
-#include "creation/VeskEmailAddress.h"
+#include "account/VeskEmailAddress.h"
 #include "providers/CProviderDatabase.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"

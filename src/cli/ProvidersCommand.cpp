@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/CliCommands.h"
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 #include "platform/WindowsSession.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"

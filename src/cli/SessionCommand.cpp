@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "cli/CliCommands.h"
-#include "platform/WineHiveStore.h"
+#include "registry/WineHiveStore.h"
 #include "platform/WindowsSession.h"
 #include "support/FileSystem.h"
 #include "support/TextUtil.h"

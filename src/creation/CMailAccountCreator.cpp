@@ -3,7 +3,7 @@
 #include <exception>
 #include <optional>
 
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 #include "creation/CommentMessage.h"
 #include "creation/SubdomainHostDomain.h"
 #include "providers/CProviderDatabase.h"

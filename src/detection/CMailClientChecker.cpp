@@ -7,7 +7,7 @@
 
 #include "platform/WindowsInstaller.h"
 #include "platform/WindowsSession.h"
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/IUserInterface.h"
 #include "support/StringTable.h"
 

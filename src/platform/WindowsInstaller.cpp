@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/VeskFsPathT.h"
 
 namespace mailwright {

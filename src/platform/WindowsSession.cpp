@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/EmptyRegistry.h"
+#include "registry/EmptyRegistry.h"
 #include "platform/WinePrefixSession.h"
 #include "support/TextUtil.h"
 

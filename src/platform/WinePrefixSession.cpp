@@ -8,10 +8,10 @@
 #include <climits>
 #include <cstdlib>
 
-#include "platform/WineHiveStore.h"
+#include "registry/WineHiveStore.h"
 #include "platform/WineServer.h"
 #include "support/AnsiCodePage.h"
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/TextUtil.h"
 
 namespace mailwright {

@@ -13,7 +13,7 @@
 #include <QRadioButton>
 
 #include "creation/CMailAccountCreator.h"
-#include "creation/VeskEmailAddress.h"
+#include "account/VeskEmailAddress.h"
 #include "detection/CMailClientChecker.h"
 #include "support/CFileVersionInfo.h"
 #include "support/EmbeddedResource.h"

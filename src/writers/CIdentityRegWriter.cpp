@@ -1,6 +1,6 @@
 #include "writers/CIdentityRegWriter.h"
 
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "support/VeskException.h"

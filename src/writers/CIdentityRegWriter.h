@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 #include "support/CRefCountPtr.h"
 
 namespace mailwright {

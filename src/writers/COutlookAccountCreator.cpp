@@ -2,7 +2,7 @@
 
 #include "detection/CMailClientChecker.h"
 #include "platform/WindowsSession.h"
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/IUserInterface.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"

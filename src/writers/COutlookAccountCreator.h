@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 #include "support/CRefCountPtr.h"
 #include "support/VeskFsPathT.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 #include "support/CRefCountPtr.h"
 
 namespace mailwright {

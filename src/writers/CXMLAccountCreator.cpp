@@ -4,7 +4,7 @@
 
 #include "platform/WindowsSession.h"
 #include "support/AnsiCodePage.h"
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "support/VeskException.h"

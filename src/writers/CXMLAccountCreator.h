@@ -4,7 +4,7 @@
 
 #include <pugixml.hpp>
 
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 #include "support/CRefCountPtr.h"
 #include "support/WinTypes.h"
 

@@ -1,6 +1,6 @@
 #include "writers/DefaultProfile.h"
 
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/IUserInterface.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"

@@ -1,7 +1,7 @@
 // mailwright-cli create, detect and newsreader, run as programs against temporary prefixes.
 #include <gtest/gtest.h>
 
-#include "platform/WineHiveStore.h"
+#include "registry/WineHiveStore.h"
 #include "testlib/MachineFixture.h"
 #include "testlib/RegistryFixture.h"
 #include "testlib/RunProgram.h"

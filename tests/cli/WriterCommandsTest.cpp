@@ -6,8 +6,8 @@
 
 #include <pugixml.hpp>
 
-#include "platform/WineHiveStore.h"
-#include "support/CRegistryKey.h"
+#include "registry/WineHiveStore.h"
+#include "registry/CRegistryKey.h"
 #include "testlib/MachineFixture.h"
 #include "testlib/RegistryFixture.h"
 #include "testlib/RunProgram.h"

@@ -7,7 +7,7 @@
 #include "BuildConfig.h"
 #include "creation/CMailAccountCreator.h"
 #include "detection/CMailClientChecker.h"
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "support/MailClientKind.h"
 #include "testlib/AccountFixture.h"
 #include "testlib/FakeProcessList.h"

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "detection/CMailClientChecker.h"
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/StringTable.h"
 #include "testlib/MachineFixture.h"
 #include "testlib/MemorySession.h"

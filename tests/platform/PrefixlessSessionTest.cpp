@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/WindowsSession.h"
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "testlib/TempFolder.h"
 
 namespace mailwright {

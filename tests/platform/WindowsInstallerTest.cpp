@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/WindowsInstaller.h"
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "testlib/MachineFixture.h"
 #include "testlib/MemorySession.h"
 

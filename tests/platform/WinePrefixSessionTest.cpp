@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/WinePrefixSession.h"
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/VeskFsPathT.h"
 #include "testlib/RunningWineServer.h"
 #include "testlib/TempWinePrefix.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 #include "providers/CProvider.h"
 #include "support/VeskException.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegistryStore.h"
+#include "registry/RegistryStore.h"
 
 namespace mailwright::testing {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/WindowsInstaller.h"
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 
 namespace mailwright::testing {
 namespace {

@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/RegistryStore.h"
+#include "registry/RegistryStore.h"
 #include "testlib/TempFolder.h"
 
 namespace mailwright::testing {

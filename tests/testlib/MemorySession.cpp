@@ -1,6 +1,6 @@
 #include "testlib/MemorySession.h"
 
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 
 namespace mailwright::testing {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegistryStore.h"
-#include "support/CRegistryKey.h"
+#include "registry/RegistryStore.h"
+#include "registry/CRegistryKey.h"
 
 namespace mailwright::testing {
 

@@ -2,8 +2,8 @@
 
 #include "support/TextUtil.h"
 
-#include "platform/MemoryRegistry.h"
-#include "platform/WineHiveStore.h"
+#include "registry/MemoryRegistry.h"
+#include "registry/WineHiveStore.h"
 
 namespace mailwright::testing {
 namespace {

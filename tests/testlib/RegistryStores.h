@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegistryStore.h"
+#include "registry/RegistryStore.h"
 #include "testlib/TempFolder.h"
 
 namespace mailwright::testing {

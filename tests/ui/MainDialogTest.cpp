@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "detection/CMailClientChecker.h"
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "providers/CProviderDatabase.h"
 #include "support/StringTable.h"
 #include "support/WinTypes.h"

@@ -3,7 +3,7 @@
 #include <QComboBox>
 #include <QTest>
 
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "support/WinTypes.h"
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/TempWinePrefix.h"

@@ -11,7 +11,7 @@
 #include "support/StringTable.h"
 #include "support/WinTypes.h"
 #include "detection/CMailClientChecker.h"
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "providers/CProviderDatabase.h"
 #include "testlib/MachineFixture.h"
 #include "testlib/MemorySession.h"

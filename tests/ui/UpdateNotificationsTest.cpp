@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "detection/CMailClientChecker.h"
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "providers/CProviderDatabase.h"
 #include "support/IUserInterface.h"
 #include "support/StringTable.h"

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "support/StringTable.h"
 #include "testlib/AccountFixture.h"
 #include "testlib/FaultyRegistry.h"

@@ -8,7 +8,7 @@
 #include "TestPrefix.h"
 #include "testlib/AccountFixture.h"
 #include "detection/CMailClientChecker.h"
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "testlib/FaultyRegistry.h"
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 #include "support/StringTable.h"
 #include "support/VeskException.h"
 #include "writers/CPRFFile.h"

@@ -2,7 +2,7 @@
 
 #include <tuple>
 
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "testlib/AccountFixture.h"
 #include "testlib/FaultyRegistry.h"
 #include "testlib/MemorySession.h"

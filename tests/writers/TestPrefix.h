@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 #include "testlib/TempWinePrefix.h"
 
 namespace mailwright::testing {

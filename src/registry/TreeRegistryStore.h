@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "platform/RegistryKeyNode.h"
-#include "platform/RegistryStore.h"
+#include "registry/RegistryKeyNode.h"
+#include "registry/RegistryStore.h"
 
 namespace mailwright {
 

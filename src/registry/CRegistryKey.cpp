@@ -1,4 +1,4 @@
-#include "support/CRegistryKey.h"
+#include "registry/CRegistryKey.h"
 
 #include <cstring>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "platform/RegistryKeyNode.h"
+#include "registry/RegistryKeyNode.h"
 
 #include <locale.h>
 #include <wctype.h>

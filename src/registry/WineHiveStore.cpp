@@ -1,4 +1,4 @@
-#include "platform/WineHiveStore.h"
+#include "registry/WineHiveStore.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

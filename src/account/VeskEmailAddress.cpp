@@ -1,4 +1,4 @@
-#include "creation/VeskEmailAddress.h"
+#include "account/VeskEmailAddress.h"
 
 #include <cstring>
 #include <cwchar>

@@ -1,4 +1,4 @@
-#include "platform/TreeRegistryStore.h"
+#include "registry/TreeRegistryStore.h"
 
 #include <algorithm>
 

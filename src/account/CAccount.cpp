@@ -1,4 +1,4 @@
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 
 #include <stdexcept>
 

@@ -12,9 +12,9 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/WineHive.h"
-#include "platform/WineHiveStore.h"
-#include "support/CRegistryKey.h"
+#include "registry/WineHive.h"
+#include "registry/WineHiveStore.h"
+#include "registry/CRegistryKey.h"
 #include "support/TextUtil.h"
 #include "testlib/RunningWineServer.h"
 #include "testlib/TempFolder.h"

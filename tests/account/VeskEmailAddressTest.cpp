@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "creation/VeskEmailAddress.h"
+#include "account/VeskEmailAddress.h"
 
 using namespace mailwright;
 

@@ -1,4 +1,4 @@
-#include "platform/WineHive.h"
+#include "registry/WineHive.h"
 
 #include <algorithm>
 #include <cinttypes>

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/RegistryStore.h"
+#include "registry/RegistryStore.h"
 
 namespace mailwright {
 

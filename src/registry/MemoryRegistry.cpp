@@ -1,4 +1,4 @@
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 
 namespace mailwright {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "creation/CAccount.h"
+#include "account/CAccount.h"
 
 using namespace mailwright;
 

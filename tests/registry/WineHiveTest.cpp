@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/WineHive.h"
+#include "registry/WineHive.h"
 
 namespace mailwright {
 namespace {

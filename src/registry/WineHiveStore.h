@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/TreeRegistryStore.h"
-#include "platform/WineHive.h"
+#include "registry/TreeRegistryStore.h"
+#include "registry/WineHive.h"
 
 namespace mailwright {
 

@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/MemoryRegistry.h"
-#include "support/CRegistryKey.h"
+#include "registry/MemoryRegistry.h"
+#include "registry/CRegistryKey.h"
 #include "testlib/RegistryStores.h"
 
 namespace mailwright {

@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/RegistryKeyNode.h"
+#include "registry/RegistryKeyNode.h"
 
 namespace mailwright {
 

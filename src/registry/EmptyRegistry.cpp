@@ -1,4 +1,4 @@
-#include "platform/EmptyRegistry.h"
+#include "registry/EmptyRegistry.h"
 
 namespace mailwright {
 

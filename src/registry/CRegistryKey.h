@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/RegistryStore.h"
+#include "registry/RegistryStore.h"
 #include "support/WinTypes.h"
 
 namespace mailwright {

@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/TreeRegistryStore.h"
+#include "registry/TreeRegistryStore.h"
 
 namespace mailwright {
 

@@ -251,13 +251,17 @@ void CDlgMailwright::UpdateCreateButton() {
     m_buttonCreate->setEnabled(!lineBreak && VeskEmailAddress(m_strEmail).IsValid());
 }
 
+// The box being typed in is never written back: its text already is the member, and
+// writing it would move the cursor.
 void CDlgMailwright::OnEmailChange() {
     DoDataExchange(true);
     // The display name follows the address until the user edits it or an "@" appears;
     // from then on the box keeps what it shows.
     if (!m_bDisplayNameEdited && m_strEmail.find('@') == std::string::npos) {
         m_strDisplayName = m_strEmail;
-        DoDataExchange(false);
+        m_bInDataExchange = true;
+        SetTextIfChanged(m_editDisplayName, m_strDisplayName);
+        m_bInDataExchange = false;
     }
     UpdateCreateButton();
 }
@@ -265,7 +269,6 @@ void CDlgMailwright::OnEmailChange() {
 void CDlgMailwright::OnDisplayNameChange() {
     DoDataExchange(true);
     m_bDisplayNameEdited = true;
-    DoDataExchange(false);
 }
 
 void CDlgMailwright::OnCreateAccount() {

@@ -212,6 +212,32 @@ TEST_F(MainDialogTest, APastedAddressLeavesTheDisplayNameEmpty) {
     EXPECT_TRUE(Create()->isEnabled());
 }
 
+// Typing into the middle of either box, with letters the C locale's character set lacks:
+// nothing is lost and the cursor stays behind the typed letter.
+void TypeLetters(QWidget* box, const QString& letters) {
+    // keyClicks knows only ASCII; a letter of any other script comes as the key's text.
+    for (const QChar letter : letters) QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(letter), Qt::NoModifier);
+}
+
+TEST_F(MainDialogTest, TypingKeepsTheTextAndTheCursorUnderTheCLocale) {
+    ScopedCLocale locale;
+    OnMachine(kXp);
+    Show();
+    TypeLetters(Email(), QStringLiteral(u"jań"));
+    EXPECT_EQ(DisplayName()->text(), QStringLiteral(u"jań"));
+    QTest::keyClick(Email(), Qt::Key_Home);
+    TypeLetters(Email(), QStringLiteral(u"ż"));
+    EXPECT_EQ(Email()->toPlainText(), QStringLiteral(u"żjań"));
+    EXPECT_EQ(Email()->textCursor().position(), 1);
+    EXPECT_EQ(DisplayName()->text(), QStringLiteral(u"żjań"));
+
+    TypeLetters(DisplayName(), QStringLiteral(u" Łój"));
+    DisplayName()->setCursorPosition(1);
+    TypeLetters(DisplayName(), QStringLiteral(u"ó"));
+    EXPECT_EQ(DisplayName()->text(), QStringLiteral(u"żójań Łój"));
+    EXPECT_EQ(DisplayName()->cursorPosition(), 2);
+}
+
 TEST_F(MainDialogTest, EnterClosesOutsideTheAddressBoxAndBreaksTheLineInside) {
     OnMachine(kXp);
     Show();

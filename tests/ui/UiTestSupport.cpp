@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
+#include <clocale>
 
 namespace mailwright::testing {
 
@@ -50,6 +51,10 @@ void SaveScreenshot(QWidget& widget, const QString& name) {
     painter.end();
     image.save(ScreenshotFolder() + QLatin1Char('/') + name + QStringLiteral(".png"), "PNG");
 }
+
+ScopedCLocale::ScopedCLocale() : m_previous(std::setlocale(LC_ALL, nullptr)) { std::setlocale(LC_ALL, "C"); }
+
+ScopedCLocale::~ScopedCLocale() { std::setlocale(LC_ALL, m_previous.c_str()); }
 
 int FakeLinkOpener::ShellOpen(const std::string& address) {
     calls.push_back("shell " + address);

@@ -3,10 +3,14 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "ui/VeskLinkOpener.h"
+
+// GoogleTest prints Qt strings as their text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace mailwright::testing {
 
@@ -19,6 +23,18 @@ QString ScreenshotFolder();
 
 // Saves a rendering of the widget (its client area) as <name>.png in the screenshot folder.
 void SaveScreenshot(QWidget& widget, const QString& name);
+
+// The C locale while the object lives, as under a bare "LANG=C"; the previous one comes back after.
+class ScopedCLocale {
+public:
+    ScopedCLocale();
+    ~ScopedCLocale();
+    ScopedCLocale(const ScopedCLocale&) = delete;
+    ScopedCLocale& operator=(const ScopedCLocale&) = delete;
+
+private:
+    std::string m_previous;
+};
 
 // A link opener that records what the link asks and answers from a script.
 class FakeLinkOpener : public VeskLinkOpener {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QProcess>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -95,6 +97,32 @@ TEST(AppStartWithoutApplicationFolder, ChecksAndWritesTheSameFile) {
     EXPECT_EQ(work.ReadFile("providers.lst"), "kept");  // found again, so not written again
     WindowsSession::SetCurrent(previous);
     fs::current_path(previousDirectory);
+}
+
+// Qt's own options among them: the program must neither obey nor choke on them. Only
+// the environment chooses the offscreen platform.
+TEST(DialogProgram, ItsCommandLineHasNoEffect) {
+    TempFolder home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.Path()));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(home.Sub("data")));
+    environment.remove(QStringLiteral("WINEPREFIX"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(MW_BINARY_DIR "/src/ui/mailwright"),
+                  {QStringLiteral("-platform"), QStringLiteral("no-such-platform"), QStringLiteral("-style=no-such-style"),
+                   QStringLiteral("-reverse"), QStringLiteral("a=b"), QStringLiteral("/x")});
+    ASSERT_TRUE(program.waitForStarted());
+
+    // The default database is written just before the main dialog opens.
+    const fs::path database = home.Sub("data/Mailwright/providers.lst");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(database) || program.state() == QProcess::NotRunning; }, 30000))
+        << "the program neither started nor ended";
+    EXPECT_TRUE(fs::exists(database)) << program.readAllStandardError().toStdString();
+    EXPECT_EQ(program.state(), QProcess::Running);
+    program.kill();
+    program.waitForFinished();
 }
 
 }  // namespace

@@ -99,8 +99,12 @@ void CDlgMailwright::CreateControls() {
     m_clientGroup = new QButtonGroup(this);
     m_clientGroup->addButton(m_radioOutlook, 0);
     m_clientGroup->addButton(m_radioSystem, 1);
-    // No default button: Enter outside the address box and the buttons is the OK command.
-    for (QPushButton* button : {m_buttonCreate, m_buttonApply, m_buttonClose}) button->setDefault(false);
+    // No default button, not even for a moment: Qt would frame a focused or first button
+    // as the default, while Enter outside the address box and the buttons is the OK command.
+    for (QPushButton* button : {m_buttonCreate, m_buttonApply, m_buttonClose}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     SetTabOrder({m_editEmail, m_editDisplayName, m_radioOutlook, m_radioSystem, m_buttonCreate, m_buttonApply,
                  m_buttonClose});
@@ -312,7 +316,9 @@ void CDlgMailwright::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
     if (enter && plain) {
-        OnOK();
+        // A focused push button takes Enter, as in any Windows dialog.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
+        else OnOK();
         return;
     }
     VeskTemplateDialog::keyPressEvent(event);

@@ -238,6 +238,41 @@ TEST_F(MainDialogTest, TypingKeepsTheTextAndTheCursorUnderTheCLocale) {
     EXPECT_EQ(DisplayName()->cursorPosition(), 2);
 }
 
+// Enter never presses a button that has no focus, so none may be framed as the default,
+// whichever control holds the focus.
+TEST_F(MainDialogTest, NoButtonLooksLikeTheDefault) {
+    OnMachine(kXp);
+    Show();
+    QTest::keyClicks(Email(), QStringLiteral("john@gmail.com"));
+    const std::vector<QPushButton*> buttons = {Create(), Get<QPushButton>(CDlgMailwright::IDC_APPLY),
+                                               Get<QPushButton>(IDOK)};
+    for (QWidget* focus : {static_cast<QWidget*>(Email()), static_cast<QWidget*>(DisplayName()),
+                           static_cast<QWidget*>(Second()), static_cast<QWidget*>(Create()),
+                           m_dialog->Control(IDOK), static_cast<QWidget*>(Email())}) {
+        focus->setFocus(Qt::TabFocusReason);
+        for (QPushButton* button : buttons)
+            EXPECT_FALSE(button->isDefault()) << button->text().toStdString() << " with the focus on "
+                                              << focus->objectName().toStdString();
+    }
+}
+
+// Like a Windows dialog, Enter presses the push button that has the focus.
+TEST_F(MainDialogTest, EnterPressesTheFocusedButton) {
+    OnMachine(kXp);
+    Show();
+    QTest::keyClicks(Email(), QStringLiteral("john@gmail.com"));
+    Create()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Create(), Qt::Key_Return);
+    ASSERT_EQ(m_ui->Calls().size(), 1u);
+    EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Result);
+    EXPECT_TRUE(m_dialog->isVisible());
+
+    m_dialog->Control(IDOK)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(m_dialog->Control(IDOK), Qt::Key_Return);
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+}
+
 TEST_F(MainDialogTest, EnterClosesOutsideTheAddressBoxAndBreaksTheLineInside) {
     OnMachine(kXp);
     Show();

@@ -1,7 +1,6 @@
 #include "ui/CDlgMailwright.h"
 
 #include <QButtonGroup>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -40,12 +39,6 @@ void SetTextIfChanged(QPlainTextEdit* edit, const std::string& text) {
 void SetTextIfChanged(QLineEdit* edit, const std::string& text) {
     const QString value = ToQString(text);
     if (edit->text() != value) edit->setText(value);
-}
-
-// The Windows path of the running program, as the session sees it; empty when no drive holds it.
-std::string OwnExecutablePath() {
-    const QString unixPath = QCoreApplication::applicationFilePath();
-    return WindowsSession::Current().ToWindowsPath(ToAnsi(unixPath)).value_or(std::string());
 }
 
 }  // namespace
@@ -125,8 +118,9 @@ void CDlgMailwright::OnInitDialog() {
     for (VeskHyperLink* link : {m_linkMore, m_linkMaker, m_linkShare, m_linkTools}) link->Attach();
     SetupClientChoice();
 
+    // The build's version: the program's file may lie where no drive of the prefix reaches.
     CFileVersionInfo version;
-    version.ReadVersion(OwnExecutablePath());
+    version.ReadBuildVersion();
     setWindowIcon(ApplicationIcon());
     std::string caption = " Mailwright ";
     version.GetFileVersionText(caption);

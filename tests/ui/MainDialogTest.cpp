@@ -6,6 +6,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <filesystem>
+
+#include "BuildConfig.h"
 
 #include "detection/CMailClientChecker.h"
 #include "registry/MemoryRegistry.h"
@@ -17,6 +20,7 @@
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/RegistryFixture.h"
+#include "testlib/TempWinePrefix.h"
 #include "ui/CDlgMailwright.h"
 #include "ui/VeskHyperLink.h"
 #include "UiTestSupport.h"
@@ -175,6 +179,23 @@ TEST_F(MainDialogTest, CaptionIconBandAndLinks) {
         EXPECT_TRUE(m_dialog->Control(id)->isHidden()) << id;
         EXPECT_GE(m_dialog->Control(id)->geometry().top(), m_dialog->height()) << id;
     }
+}
+
+// The program's file lies outside every drive of a prefix without Z:; the caption still
+// carries the build's version.
+TEST(MainDialogCaption, ShowsTheBuildsVersionInAPrefixWithoutDriveZ) {
+    TempWinePrefix prefix(WindowsRelease::WinXP, false);
+    std::filesystem::remove(prefix.Path() + "/dosdevices/z:");
+    ScopedPrefixSession session(prefix);
+    ASSERT_FALSE(WindowsSession::Current().DriveRoot('z'));
+    ScopedRecordingUserInterface ui;
+    CMailClientChecker::ResetInstance();
+    {
+        CDlgMailwright dialog;
+        EXPECT_EQ(dialog.windowTitle().toStdString(), " Mailwright " + std::to_string(MAILWRIGHT_VERSION_MAJOR) + "." +
+                                                          std::to_string(MAILWRIGHT_VERSION_MINOR));
+    }
+    CMailClientChecker::ResetInstance();
 }
 
 TEST_F(MainDialogTest, DisplayNameEchoesTheAddressUntilAnAtSign) {

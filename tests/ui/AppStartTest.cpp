@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDialog>
+#include <QPushButton>
 #include <QProcess>
 #include <QTest>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include "testlib/TempFolder.h"
 #include "testlib/RecordingUserInterface.h"
 #include "ui/CDlgMailwright.h"
+#include "ui/CDlgUpdate.h"
 #include "ui/CMailwrightApp.h"
 #include "UiTestSupport.h"
 
@@ -70,6 +73,30 @@ TEST_F(AppStartTest, APresentDatabaseIsLeftAsItIsWhateverItHolds) {
         EXPECT_EQ(RunUntilTheDialogShows(), content);
         EXPECT_EQ(ReadIfPresent(Database()), content);
     }
+}
+
+// The program's main dialog blocks no other window of the program: its update dialog
+// answers Cancel while the main dialog runs.
+TEST_F(AppStartTest, TheMainDialogLeavesTheUpdateDialogUsable) {
+    bool found = false, clicked = false;
+    WhenModal([&](QWidget* modal) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* update = qobject_cast<CDlgUpdate*>(window);
+            if (!update) continue;
+            found = true;
+            update->show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(update));
+            auto* cancel = qobject_cast<QPushButton*>(update->Control(CDlgUpdate::IDC_CANCEL_UPDATE));
+            QObject::connect(cancel, &QPushButton::clicked, [&clicked] { clicked = true; });
+            ClickAsTheUser(cancel);
+        }
+        static_cast<QDialog*>(modal)->reject();
+    });
+    CMailClientChecker::ResetInstance();
+    CMailwrightApp().InitInstance();
+    CMailClientChecker::ResetInstance();
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(clicked) << "the main dialog blocked the update dialog";
 }
 
 // A session whose Application Data folder cannot be found.

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QTest>
 #include <QTimer>
 #include <clocale>
 
@@ -19,6 +20,12 @@ void WhenModal(std::function<void(QWidget*)> act) {
         }
         WhenModal(std::move(act));
     });
+}
+
+void ClickAsTheUser(QWidget* control) {
+    QWidget* window = control->window();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      control->mapTo(window, control->rect().center()));
 }
 
 QString ScreenshotFolder() {

@@ -18,6 +18,10 @@ namespace mailwright::testing {
 // step). A zero-delay timer polls until a modal widget shows up.
 void WhenModal(std::function<void(QWidget*)> act);
 
+// A click as the user makes it: through the window system, which holds back input from
+// a window that a modal dialog blocks.
+void ClickAsTheUser(QWidget* control);
+
 // The folder of the screenshots, under the build folder; made when missing.
 QString ScreenshotFolder();
 

@@ -22,7 +22,8 @@ CUpdateJob::CUpdateJob(const Wiring& wiring, std::string urlOverride, DWORD time
       m_pGate(std::move(gate)) {}
 
 std::string CUpdateJob::DefaultUrl() {
-    return std::string("http://") + MAILWRIGHT_UPDATE_HOST + "/downloads/" + LoadString(IDS_DATABASE_FILE);
+    return std::string(MAILWRIGHT_UPDATE_SCHEME) + "://" + MAILWRIGHT_UPDATE_HOST + "/downloads/" +
+           LoadString(IDS_DATABASE_FILE);
 }
 
 bool CUpdateJob::Initialize() {

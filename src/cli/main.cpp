@@ -18,7 +18,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"providers", RunProviders, "providers compile SRC OUT | dump FILE | lookup [--file FILE] DOMAIN"},
+    {"providers", RunProviders,
+     "providers compile SRC OUT | dump FILE | lookup [--file FILE] DOMAIN | import FILE|DIR... | diff SRC FILE|DIR..."},
     {"update", RunUpdate, "update [--url URL]"},
     {"session", RunSession, "session"},
     {"create", RunCreate,

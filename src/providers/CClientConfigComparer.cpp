@@ -87,8 +87,10 @@ CClientConfigComparer::Result CClientConfigComparer::Compare(const CClientConfig
     const auto& main = *std::max_element(listed.begin(), listed.end(), [](const auto& a, const auto& b) {
         return a.second.size() < b.second.size();
     });
+    // Servers named after the address's domain take one record per domain.
+    const bool perDomain = CClientConfigImporter::Import(theirs).records.size() > 1;
     for (const auto& [p, domains] : listed) {
-        if (p.Get() != main.first.Get())
+        if (p.Get() != main.first.Get() && !perDomain)
             for (const std::string& domain : domains)
                 result.differences.push_back({p->m_name, domain, "record", p->m_name, main.first->m_name});
         FieldComparison(*p, domains.front(), result.differences).Compare(theirs);

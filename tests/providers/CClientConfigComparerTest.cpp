@@ -127,8 +127,17 @@ TEST_F(CClientConfigComparerTest, DomainsUnderAnotherRecordAndDomainsWeLack) {
                             }));
 }
 
-TEST_F(CClientConfigComparerTest, HostsNamedAfterTheDomainAreComparedForIt) {
-    const auto result = m_comparer.Compare(File("<domain>example.org</domain>", Pop3("pop.%EMAILDOMAIN%", "995", "SSL") +
-                                                                                   Smtp("smtp.example.net", "465", "SSL")));
-    EXPECT_EQ(Rows(result), std::vector<std::string>{"Example | example.org | pop3 server | pop.example.net | pop.example.org"});
+TEST_F(CClientConfigComparerTest, HostsNamedAfterTheDomainAreComparedForEachDomain) {
+    // Such a file gives one record per domain, so its domains rightly sit in several.
+    const auto result = m_comparer.Compare(
+        File("<domain>example.org</domain><domain>other.example</domain><domain>example.com</domain>",
+             Pop3("pop.%EMAILDOMAIN%", "995", "SSL") + Smtp("smtp.example.net", "465", "SSL")));
+    EXPECT_EQ(Rows(result), (std::vector<std::string>{
+                                "Example | example.org | pop3 server | pop.example.net | pop.example.org",
+                                "Other | other.example | pop3 port | 110 | 995",
+                                "Other | other.example | pop3 ssl | false | SSL",
+                                "Other | other.example | smtp server | smtp.other.example | smtp.example.net",
+                                "Other | other.example | smtp port | 587 | 465",
+                                "Other | other.example | log-on name | %EMAILLOCALPART% | %EMAILADDRESS%",
+                            }));
 }

@@ -4,13 +4,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/CliCommands.h"
 #include "account/CAccount.h"
+#include "cli/CliCommands.h"
 #include "platform/WindowsSession.h"
 #include "providers/CClientConfig.h"
 #include "providers/CClientConfigComparer.h"
@@ -27,10 +28,6 @@
 namespace mailwright::cli {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: mailwright-cli providers compile SRC OUT | dump FILE | lookup [--file FILE] DOMAIN | import FILE|DIR... | "
-    "diff SRC FILE|DIR...";
-
 // The Windows path under which the session sees a Unix path given on the command line.
 std::optional<std::string> WindowsPathOf(const std::string& unixPath) {
     std::error_code ec;
@@ -42,7 +39,7 @@ std::optional<std::string> WindowsPathOf(const std::string& unixPath) {
 // The system text ends with a line break, as on Windows; the CLI says one line.
 std::string LastErrorText() { return Trim(GetSystemErrorText(GetLastError())); }
 
-// Reads and parses a provider source; on failure prints the reason and gives nothing.
+// Reads and parses a provider source; on failure says why and gives nothing.
 std::optional<CProviderDatabase> ReadSource(const std::string& source) {
     const auto sourcePath = WindowsPathOf(source);
     std::vector<std::uint8_t> bytes;
@@ -69,88 +66,6 @@ int Compile(const std::string& source, const std::string& output) {
     if (!database) return 2;
     if (!database->WriteToFile(*outputPath)) return Fail(output + ": cannot write: " + LastErrorText());
     return 0;
-}
-
-// --- clientConfig files ---------------------------------------------------------
-
-struct ConfigFile {
-    std::string path;
-    CClientConfig config;
-};
-
-// Reads the files named and the *.xml files of the folders named (in name order).
-// False, after saying why, when a path cannot be read.
-bool ReadConfigFiles(const Args& paths, std::vector<ConfigFile>& files) {
-    for (const std::string& path : paths) {
-        std::error_code ec;
-        std::vector<std::string> names;
-        if (std::filesystem::is_directory(path, ec)) {
-            for (const auto& entry : std::filesystem::directory_iterator(path, ec))
-                if (entry.path().extension() == ".xml") names.push_back(entry.path().string());
-            std::sort(names.begin(), names.end());
-        } else {
-            names.push_back(path);
-        }
-        if (ec) {
-            Fail(path + ": cannot read: " + ec.message());
-            return false;
-        }
-        for (const std::string& name : names) {
-            std::ifstream in(name, std::ios::binary);
-            std::ostringstream bytes;
-            if (!in || !(bytes << in.rdbuf())) {
-                Fail(name + ": cannot read");
-                return false;
-            }
-            files.push_back({name, CClientConfig::Parse(bytes.str())});
-        }
-    }
-    return true;
-}
-
-// Prints the records of clientConfig files as provider source; files that give no
-// record are named on stderr with the reason.
-int Import(const Args& paths) {
-    std::vector<ConfigFile> files;
-    if (!ReadConfigFiles(paths, files)) return 2;
-    CProviderDatabase database;
-    database.SetVersion(1);
-    bool skipped = false;
-    for (const ConfigFile& file : files) {
-        const CClientConfigImporter::Result result = CClientConfigImporter::Import(file.config);
-        if (!result.problem.empty()) {
-            std::cerr << "mailwright-cli: " << file.path << ": skipped: " << result.problem << "\n";
-            skipped = true;
-        }
-        for (const CRefCountPtr<CProvider>& record : result.records) database.Add(record);
-    }
-    if (!database.GetProviders().empty()) std::cout << CProviderSource::Format(database);
-    return skipped ? 1 : 0;
-}
-
-// Prints, one per line and tab-separated, every difference between the source's
-// records and the clientConfig files: record, domain, field, ours, theirs.
-int Diff(const std::string& source, const Args& paths) {
-    const std::optional<CProviderDatabase> database = ReadSource(source);
-    if (!database) return 2;
-    std::vector<ConfigFile> files;
-    if (!ReadConfigFiles(paths, files)) return 2;
-    const CClientConfigComparer comparer(*database);
-    std::size_t concerning = 0, differences = 0;
-    for (const ConfigFile& file : files) {
-        if (!file.config.IsUsable()) {
-            std::cerr << "mailwright-cli: " << file.path << ": unusable: " << file.config.GetProblem() << "\n";
-            continue;
-        }
-        const CClientConfigComparer::Result result = comparer.Compare(file.config);
-        concerning += result.concernsUs ? 1 : 0;
-        differences += result.differences.size();
-        for (const ProviderDifference& d : result.differences)
-            std::cout << d.record << '\t' << d.domain << '\t' << d.field << '\t' << d.ours << '\t' << d.theirs << '\n';
-    }
-    std::cerr << "mailwright-cli: " << files.size() << " files, " << concerning << " of them for our records, "
-              << differences << " differences\n";
-    return differences ? 1 : 0;
 }
 
 int Dump(const std::string& file) {
@@ -218,17 +133,132 @@ int Lookup(const std::optional<std::string>& file, const std::string& domain) {
     return 0;
 }
 
+// --- clientConfig files ---------------------------------------------------------
+
+struct ConfigFile {
+    std::string path;
+    CClientConfig config;
+};
+
+// Reads the files named and the *.xml files of the folders named (in name order).
+// False, after saying why, when a path cannot be read.
+bool ReadConfigFiles(const std::vector<std::string>& paths, std::vector<ConfigFile>& files) {
+    for (const std::string& path : paths) {
+        std::error_code ec;
+        std::vector<std::string> names;
+        if (std::filesystem::is_directory(path, ec)) {
+            for (const auto& entry : std::filesystem::directory_iterator(path, ec))
+                if (entry.path().extension() == ".xml") names.push_back(entry.path().string());
+            std::sort(names.begin(), names.end());
+        } else {
+            names.push_back(path);
+        }
+        if (ec) {
+            Fail(path + ": cannot read: " + ec.message());
+            return false;
+        }
+        for (const std::string& name : names) {
+            std::ifstream in(name, std::ios::binary);
+            std::ostringstream bytes;
+            if (!in || !(bytes << in.rdbuf())) {
+                Fail(name + ": cannot read");
+                return false;
+            }
+            files.push_back({name, CClientConfig::Parse(bytes.str())});
+        }
+    }
+    return true;
+}
+
+// Prints the records of clientConfig files as provider source; files that give no
+// record are named on stderr with the reason.
+int Import(const std::vector<std::string>& paths) {
+    std::vector<ConfigFile> files;
+    if (!ReadConfigFiles(paths, files)) return 2;
+    CProviderDatabase database;
+    database.SetVersion(1);
+    bool skipped = false;
+    for (const ConfigFile& file : files) {
+        const CClientConfigImporter::Result result = CClientConfigImporter::Import(file.config);
+        if (!result.problem.empty()) {
+            std::cerr << "mailwright-cli: " << file.path << ": skipped: " << result.problem << "\n";
+            skipped = true;
+        }
+        for (const CRefCountPtr<CProvider>& record : result.records) database.Add(record);
+    }
+    if (!database.GetProviders().empty()) std::cout << CProviderSource::Format(database);
+    return skipped ? 1 : 0;
+}
+
+// Prints, one per line and tab-separated, every difference between the source's
+// records and the clientConfig files: record, domain, field, ours, theirs.
+int Diff(const std::string& source, const std::vector<std::string>& paths) {
+    const std::optional<CProviderDatabase> database = ReadSource(source);
+    if (!database) return 2;
+    std::vector<ConfigFile> files;
+    if (!ReadConfigFiles(paths, files)) return 2;
+    const CClientConfigComparer comparer(*database);
+    std::size_t concerning = 0, differences = 0;
+    for (const ConfigFile& file : files) {
+        if (!file.config.IsUsable()) {
+            std::cerr << "mailwright-cli: " << file.path << ": unusable: " << file.config.GetProblem() << "\n";
+            continue;
+        }
+        const CClientConfigComparer::Result result = comparer.Compare(file.config);
+        concerning += result.concernsUs ? 1 : 0;
+        differences += result.differences.size();
+        for (const ProviderDifference& d : result.differences)
+            std::cout << d.record << '\t' << d.domain << '\t' << d.field << '\t' << d.ours << '\t' << d.theirs << '\n';
+    }
+    std::cerr << "mailwright-cli: " << files.size() << " files, " << concerning << " of them for our records, "
+              << differences << " differences\n";
+    return differences ? 1 : 0;
+}
+
 }  // namespace
 
-int RunProviders(const Args& args) {
-    const std::string command = args.empty() ? "" : args[0];
-    if (command == "compile" && args.size() == 3) return Compile(args[1], args[2]);
-    if (command == "dump" && args.size() == 2) return Dump(args[1]);
-    if (command == "lookup" && args.size() == 2) return Lookup(std::nullopt, args[1]);
-    if (command == "lookup" && args.size() == 4 && args[1] == "--file") return Lookup(args[2], args[3]);
-    if (command == "import" && args.size() >= 2) return Import(Args(args.begin() + 1, args.end()));
-    if (command == "diff" && args.size() >= 3) return Diff(args[1], Args(args.begin() + 2, args.end()));
-    return Fail(kUsage);
+void AddProvidersCommands(CommandLine& cli) {
+    CLI::App& providers =
+        cli.AddGroup(cli.Root(), "providers", "Compile, print and search provider databases (providers.lst)");
+
+    struct Arguments {
+        std::string source, output, file, domain;
+        std::optional<std::string> databaseFile;
+        std::vector<std::string> configPaths;
+    };
+    const auto args = std::make_shared<Arguments>();
+
+    CLI::App& compile = cli.AddCommand(providers, "compile", "Compile a provider source into a database file",
+                                       [args] { return Compile(args->source, args->output); });
+    compile.add_option("SRC", args->source, "The provider source (TOML)")->type_name("")->required();
+    compile.add_option("OUT", args->output, "The database file to write")->type_name("")->required();
+
+    CLI::App& dump = cli.AddCommand(providers, "dump", "Print every record of a database in the source format",
+                                    [args] { return Dump(args->file); });
+    dump.add_option("FILE", args->file, "The database file")->type_name("")->required();
+
+    CLI::App& lookup = cli.AddCommand(providers, "lookup", "Print the provider that account creation would find",
+                                      [args] { return Lookup(args->databaseFile, args->domain); });
+    const std::string fileHelp = "Search this database instead of providers.lst of the application folder";
+    lookup.add_option("--file", args->databaseFile, fileHelp)->type_name("FILE");
+    lookup.add_option("DOMAIN", args->domain, "The domain of an e-mail address")->type_name("")->required();
+
+    const std::string configHelp = "clientConfig files (autoconfig XML 1.1), or folders whose *.xml files are read";
+    CLI::App& import = cli.AddCommand(providers, "import", "Print clientConfig files as records in the source format",
+                                      [args] { return Import(args->configPaths); });
+    import.add_option("FILE|DIR", args->configPaths, configHelp)->type_name("")->required();
+    import.footer("A file that no record can express (no POP3 server, no password sign-on, another log-on name form, "
+                  "a connection the mail clients cannot make) is named on stderr with the reason and skipped; the exit "
+                  "status is then 1.\n" +
+                  import.get_footer());
+
+    CLI::App& diff = cli.AddCommand(providers, "diff", "List where the source's records differ from clientConfig files",
+                                    [args] { return Diff(args->source, args->configPaths); });
+    diff.add_option("SRC", args->source, "The provider source (TOML)")->type_name("")->required();
+    diff.add_option("FILE|DIR", args->configPaths, configHelp)->type_name("")->required();
+    diff.footer("One line per difference, tab-separated: record, domain, field, ours, theirs; a domain that a file "
+                "lists and no record does shows as field \"domain\". The exit status is 1 when anything differs.\n" +
+                diff.get_footer());
 }
 
 }  // namespace mailwright::cli

@@ -1,8 +1,9 @@
 #pragma once
 // The commands of mailwright-cli. Each file adds one command or one group of commands
 // with an Add function listed here; to add a command, write its file, declare its Add
-// function and put it into kCommandGroups. A command returns its exit status; a failure
-// prints one line on stderr (Fail).
+// function, put it into kCommandGroups and describe the command in the manual page
+// docs/man/mailwright-cli.1.scd (a test checks). A command returns its exit status; a
+// failure prints one line on stderr (Fail).
 #include "cli/CommandLine.h"
 
 namespace mailwright::cli {

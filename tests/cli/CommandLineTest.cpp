@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -192,6 +195,38 @@ TEST(MailwrightCliTest, CommandsListTheirOptions) {
         const ProgramRun help = RunProgram(CliProgram(), c.args, {});
         for (const std::string& shown : c.shown) EXPECT_NE(help.out.find(shown), std::string::npos) << shown;
     }
+}
+
+// Every command path and option of the program, as "providers lookup" and "--file".
+void CollectCommands(const CLI::App& app, const std::string& path, std::vector<std::string>& commands,
+                     std::vector<std::string>& options) {
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+        const std::string subPath = path.empty() ? sub->get_name() : path + " " + sub->get_name();
+        commands.push_back(subPath);
+        for (const CLI::Option* option : sub->get_options())
+            if (!option->get_lnames().empty() && option->get_lnames().front() != "help")
+                options.push_back("--" + option->get_lnames().front());
+        CollectCommands(*sub, subPath, commands, options);
+    }
+}
+
+TEST(ManualPageTest, DescribesEveryCommandAndOption) {
+    std::ostringstream out, err;
+    CommandLine cli(out, err);
+    for (const auto add : kCommandGroups) add(cli);
+    std::vector<std::string> commands, options;
+    CollectCommands(cli.Root(), "", commands, options);
+    ASSERT_GE(commands.size(), 6u);
+
+    std::ifstream file(MW_SOURCE_DIR "/docs/man/mailwright-cli.1.scd");
+    const std::string page{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(page.empty());
+    for (const std::string& command : commands) {
+        const bool isGroup = std::any_of(commands.begin(), commands.end(),
+                                         [&](const std::string& other) { return other.rfind(command + " ", 0) == 0; });
+        if (!isGroup) EXPECT_NE(page.find("\n*" + command + "*"), std::string::npos) << command;
+    }
+    for (const std::string& option : options) EXPECT_NE(page.find("*" + option + "*"), std::string::npos) << option;
 }
 
 }  // namespace

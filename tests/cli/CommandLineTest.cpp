@@ -156,6 +156,8 @@ TEST(MailwrightCliTest, VersionAndHelpOfEveryCommand) {
         {"providers", "compile"},
         {"providers", "dump"},
         {"providers", "lookup"},
+        {"providers", "import"},
+        {"providers", "diff"},
         {"session"},
         {"update"},
         {"create"},
@@ -181,7 +183,8 @@ TEST(MailwrightCliTest, CommandsListTheirOptions) {
         std::vector<std::string> shown;
     } cases[] = {
         {{"--help"}, {"providers", "session", "update", "create", "detect", "newsreader"}},
-        {{"providers", "--help"}, {"compile", "dump", "lookup"}},
+        {{"providers", "--help"}, {"compile", "dump", "lookup", "import", "diff"}},
+        {{"providers", "diff", "--help"}, {"SRC", "FILE|DIR"}},
         {{"providers", "lookup", "--help"}, {"--file FILE", "DOMAIN"}},
         {{"update", "--help"}, {"--url URL"}},
         {{"create", "--help"},

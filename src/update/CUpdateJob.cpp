@@ -54,8 +54,9 @@ bool CUpdateJob::DoWork() {
             PostResult(UPDATE_RESULT_CONNECTION_ERROR);
             return false;
         }
-        // Whatever the server sent, only a whole database may replace the one in use.
-        if (!CProviderDatabase::IsCompleteDatabase(m_pClient->GetBody(), m_pClient->GetBodyLength())) {
+        // Whatever the server sent, only a whole database of possible values may replace
+        // the one in use: it decides where the mail clients send passwords.
+        if (!CProviderDatabase::IsAcceptableDatabase(m_pClient->GetBody(), m_pClient->GetBodyLength())) {
             PostResult(UPDATE_RESULT_FAILED);
             return false;
         }

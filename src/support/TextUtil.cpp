@@ -1,7 +1,12 @@
 #include "support/TextUtil.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <cstdarg>
 #include <cstdio>
+
+#include "support/AnsiCodePage.h"
 
 namespace mailwright {
 
@@ -34,6 +39,27 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// One UTF-16 unit upper-cased; the C.UTF-8 locale carries Unicode's case table whatever
+// locale the program runs in.
+static char16_t UpperCase(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - u'a' + u'A');
+    if (c < 0x80) return c;
+    static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    if (!utf8) return c;
+    const wint_t upper = ::towupper_l(c, utf8);
+    return upper <= 0xFFFF ? static_cast<char16_t>(upper) : c;
+}
+
+bool EqualsNoCaseUnicode(std::string_view a, std::string_view b) {
+    if (!IsWellFormedUtf8(a) || !IsWellFormedUtf8(b)) return EqualsNoCase(a, b);
+    const std::u16string wideA = Utf8ToUtf16(a);
+    const std::u16string wideB = Utf8ToUtf16(b);
+    if (wideA.size() != wideB.size()) return false;
+    for (size_t i = 0; i < wideA.size(); ++i)
+        if (UpperCase(wideA[i]) != UpperCase(wideB[i])) return false;
+    return true;
 }
 
 std::string Format(const char* format, ...) {

@@ -18,6 +18,10 @@ std::string ToLowerAscii(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
+// Comparison of UTF-8 texts without regard to case in any script, as Wine matches file
+// names: each UTF-16 unit of both texts upper-cased by Unicode's simple mapping.
+bool EqualsNoCaseUnicode(std::string_view a, std::string_view b);
+
 // printf-style formatting into a string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -158,6 +158,32 @@ TEST(WinePrefixSession, DrivesAreTheDosdevices) {
     EXPECT_EQ(driveC + "/windows/system32", scoped.Session().ToUnixPath("c:\\WINDOWS\\System32"));
 }
 
+// Each ".." removes one component; names match without regard to case in any script,
+// by Unicode's simple case mapping as Wine's (so "SS" does not match "\u00DF").
+TEST(WinePrefixSession, PathsMapAsWineMapsThem) {
+    TempWinePrefix prefix;
+    ScopedPrefixSession scoped(prefix);
+    for (const char* folder : {"Za\u017C\u00F3\u0142\u0107", "\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B",
+                               "stra\u00DFe"})
+        std::filesystem::create_directories(prefix.DriveC(folder));
+    const std::string c = std::filesystem::canonical(prefix.DriveC()).string();
+    const struct {
+        const char* windows;
+        std::string unix;
+    } cases[] = {
+        {"C:\\windows\\..\\users", c + "/users"},
+        {"C:\\..\\..\\windows", c + "/windows"},
+        {"..\\..\\x", "../../x"},
+        {"a\\..\\..\\x", "../x"},
+        {"a\\b\\..\\..\\x", "x"},
+        {"C:\\ZA\u017B\u00D3\u0141\u0106\\new.txt", c + "/Za\u017C\u00F3\u0142\u0107/new.txt"},
+        {"C:\\\u0434\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B", c + "/\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B"},
+        {"C:\\STRASSE", c + "/STRASSE"},
+        {"C:\\STRA\u00DFE", c + "/stra\u00DFe"},
+    };
+    for (const auto& k : cases) EXPECT_EQ(k.unix, scoped.Session().ToUnixPath(k.windows)) << k.windows;
+}
+
 TEST(WinePrefixSession, FindsThePrefixAsWineDoes) {
     TempWinePrefix prefix;
     testing::TempFolder home;

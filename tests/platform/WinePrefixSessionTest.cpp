@@ -9,32 +9,16 @@
 #include "registry/CRegistryKey.h"
 #include "support/VeskFsPathT.h"
 #include "testlib/RunningWineServer.h"
+#include "testlib/ScopedEnv.h"
 #include "testlib/TempWinePrefix.h"
 
 namespace mailwright {
 namespace {
 
+using testing::ScopedEnv;
 using testing::ScopedPrefixSession;
 using testing::TempWinePrefix;
 using testing::WindowsRelease;
-
-// Sets (or, with null, removes) an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_old) ::setenv(m_name.c_str(), m_old->c_str(), 1);
-        else ::unsetenv(m_name.c_str());
-    }
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
 
 struct PrefixCase {
     const char* name;

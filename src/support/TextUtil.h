@@ -8,6 +8,10 @@ namespace mailwright {
 // True for the white space that the program trims: blank, tab, line breaks, vertical tab, form feed.
 bool IsWhiteSpace(char c);
 
+// True when the text holds a control character: U+0000 to U+001F or U+007F (in UTF-8
+// these are single bytes that never occur inside another character).
+bool HasControlCharacter(std::string_view text);
+
 // The text without white space at both ends.
 std::string Trim(std::string_view text);
 

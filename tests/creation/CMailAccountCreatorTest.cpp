@@ -319,7 +319,7 @@ TEST_F(CreatorTest, FailureOfTheResultDialogKeepsTheResult) {
     EXPECT_TRUE(Create("jan@example.com", ""));
     ASSERT_EQ(Calls().size(), 1u);
     EXPECT_EQ(Calls()[0].kind, UiCall::Error);
-    EXPECT_EQ(Calls()[0].text, "(0x12) Process32First failed.");
+    EXPECT_EQ(Calls()[0].text, "There are no more files. (0x12)\n\nProcess32First failed.");
     EXPECT_EQ(Get(kFirstAccount, "Account Name"), Sz("jan@example.com"));
 }
 

@@ -29,14 +29,10 @@ std::size_t CountLabels(std::string_view name) {
     }
 }
 
-bool IsControlCharacter(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
-bool HasControl(std::string_view text) { return std::any_of(text.begin(), text.end(), IsControlCharacter); }
-
 std::string Quoted(std::string_view text) {
     constexpr std::size_t kShown = 60;
     std::string shown = "\"";
-    for (char c : text.substr(0, kShown)) shown += IsControlCharacter(c) ? '?' : c;
+    for (char c : text.substr(0, kShown)) shown += HasControlCharacter(std::string_view(&c, 1)) ? '?' : c;
     if (text.size() > kShown) shown += "...";
     return shown + "\"";
 }
@@ -83,7 +79,7 @@ constexpr ServerRule kServers[] = {
 std::optional<ImpossibleValue> FindImpossibleValue(const CProvider& provider) {
     for (const TextRule& rule : kTexts) {
         const std::string& text = provider.*(rule.text);
-        if (HasControl(text)) return ImpossibleValue{rule.field, Quoted(text), kNoControl};
+        if (HasControlCharacter(text)) return ImpossibleValue{rule.field, Quoted(text), kNoControl};
     }
     if (!IsWebLinkOrEmpty(provider.m_infoUrl))
         return ImpossibleValue{"info_url", Quoted(provider.m_infoUrl), "empty or a web address (http:// or https://)"};

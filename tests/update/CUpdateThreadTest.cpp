@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -19,6 +18,7 @@
 #include "BuildConfig.h"
 #include "UpdateTestSupport.h"
 #include "platform/WindowsSession.h"
+#include "testlib/ScopedEnv.h"
 #include "testlib/TempFolder.h"
 #include "update/CUpdateThread.h"
 #include "update/UpdateResult.h"
@@ -355,20 +355,8 @@ TEST_F(UpdateTest, AfterStopMissesItsTimeOutTheWorkerLeavesNoTrace) {
 }
 
 // Trusts the test certificate authority the way OpenSSL programs are told to.
-class ScopedTrustedAuthority {
-public:
-    ScopedTrustedAuthority() {
-        if (const char* old = std::getenv(kVariable)) m_previous = old;
-        ::setenv(kVariable, TestCertificates::Authority().c_str(), 1);
-    }
-    ~ScopedTrustedAuthority() {
-        if (m_previous) ::setenv(kVariable, m_previous->c_str(), 1);
-        else ::unsetenv(kVariable);
-    }
-
-private:
-    static constexpr const char* kVariable = "SSL_CERT_FILE";
-    std::optional<std::string> m_previous;
+struct ScopedTrustedAuthority : ScopedEnv {
+    ScopedTrustedAuthority() : ScopedEnv("SSL_CERT_FILE", TestCertificates::Authority().c_str()) {}
 };
 
 struct CertificateCase {

@@ -1,5 +1,6 @@
 #include "providers/CClientConfigImporter.h"
 
+#include "providers/ProviderValues.h"
 #include "support/TextUtil.h"
 
 namespace mailwright {
@@ -36,13 +37,23 @@ std::string ProblemOf(const CClientConfig& config) {
     return {};
 }
 
+// A display name on one line: the line breaks and tabs of an XML text are layout.
+std::string OneLine(std::string_view text) {
+    std::string line;
+    for (char c : text) {
+        if (!IsWhiteSpace(c)) line += c;
+        else if (!line.empty() && line.back() != ' ') line += ' ';
+    }
+    return Trim(line);
+}
+
 CRefCountPtr<CProvider> MakeRecord(const CClientConfig& config, const std::vector<std::string>& domains,
                                    const std::string& hostDomain) {
     const CClientConfig::Server& pop3 = *config.GetPop3();
     const CClientConfig::Server& smtp = *config.GetSmtp();
     CRefCountPtr<CProvider> p(new CProvider);
     std::string name = config.GetDisplayName().empty() ? config.GetId() : config.GetDisplayName();
-    p->m_name = ReplaceAll(name.empty() ? domains.front() : name, kDomainPlaceholder, hostDomain);
+    p->m_name = OneLine(ReplaceAll(name.empty() ? domains.front() : name, kDomainPlaceholder, hostDomain));
     p->m_domains = domains;
     p->m_pop3Server = CClientConfigImporter::HostFor(pop3, hostDomain);
     p->m_pop3Port = pop3.port;
@@ -67,9 +78,19 @@ CClientConfigImporter::Result CClientConfigImporter::Import(const CClientConfig&
                            config.GetSmtp()->hostname.find(kDomainPlaceholder) != std::string::npos;
     if (!perDomain) {
         result.records.push_back(MakeRecord(config, config.GetDomains(), config.GetDomains().front()));
-        return result;
+    } else {
+        for (const std::string& domain : config.GetDomains())
+            result.records.push_back(MakeRecord(config, {domain}, domain));
     }
-    for (const std::string& domain : config.GetDomains()) result.records.push_back(MakeRecord(config, {domain}, domain));
+    // What providers compile would refuse is no record (a host name grown too long by its
+    // domain, a control character in the name).
+    for (const CRefCountPtr<CProvider>& record : result.records) {
+        if (const auto impossible = FindImpossibleValue(*record)) {
+            result.problem = "the record for " + record->m_domains.front() + " would hold " + impossible->Describe();
+            result.records.clear();
+            break;
+        }
+    }
     return result;
 }
 

@@ -87,6 +87,17 @@ TEST(CClientConfigImporter, HostsNamedAfterTheDomainGiveOneRecordPerDomain) {
     }
 }
 
+TEST(CClientConfigImporter, ADisplayNameIsOneLine) {
+    const CClientConfig config = CClientConfig::Parse(
+        "<clientConfig version=\"1.1\"><emailProvider id=\"x\"><domain>example.net</domain>"
+        "<displayName>\n  Example &#9;Mail\r\n</displayName>" +
+        ServerXml("incomingServer", "pop3", kPop3Tls) + ServerXml("outgoingServer", "smtp", kSmtpTls) +
+        "</emailProvider></clientConfig>");
+    const auto result = CClientConfigImporter::Import(config);
+    ASSERT_EQ(result.problem, "");
+    EXPECT_EQ(result.records.at(0)->m_name, "Example Mail");
+}
+
 TEST(CClientConfigImporter, FilesThatNoRecordCanExpress) {
     const auto with = [](ServerText s, auto change) {
         change(s);
@@ -129,6 +140,12 @@ TEST(CClientConfigImporter, FilesThatNoRecordCanExpress) {
          "SMTP over SSL on port 587, which the mail clients cannot connect to"},
         {"SMTP STARTTLS on 465", Config(kPop3Tls, ServerText{"smtp.example.net", "465", "STARTTLS"}),
          "SMTP over STARTTLS on port 465, which the mail clients cannot connect to"},
+        // Checked with example.com, the host name outgrows its limits on a long domain.
+        {"host name too long for its domain",
+         Config(with(kPop3Tls, [](ServerText& s) { s.host = "pop-%EMAILDOMAIN%"; }), kSmtpTls,
+                "<domain>example.net</domain><domain>" + std::string(60, 'a') + ".example</domain>"),
+         "the record for " + std::string(60, 'a') + ".example would hold pop3.server \"pop-" + std::string(56, 'a') +
+             "...\": expected a host name (letters, digits and \"-\" in dot-separated labels of at most 63 characters)"},
     };
     for (const Case& c : cases) {
         const auto result = CClientConfigImporter::Import(c.config);

@@ -79,8 +79,9 @@ public:
         for (std::string_view key : required)
             if (!table.contains(key)) Fail(table.source(), what + ": missing key \"" + std::string(key) + "\"");
         for (const auto& [key, node] : table) {
-            const auto known = [&](const std::vector<std::string_view>& keys) {
-                return std::find(keys.begin(), keys.end(), key.str()) != keys.end();
+            const std::string_view name = key.str();  // a lambda cannot capture a structured binding in clang 14
+            const auto known = [name](const std::vector<std::string_view>& keys) {
+                return std::find(keys.begin(), keys.end(), name) != keys.end();
             };
             if (!known(required) && !known(optional))
                 Fail(key.source(), what + ": unknown key \"" + std::string(key.str()) + "\"");

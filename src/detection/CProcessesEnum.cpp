@@ -1,10 +1,11 @@
 #include "detection/CProcessesEnum.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <memory>
 
 #include "support/LastError.h"
 #include "support/TextUtil.h"
@@ -13,7 +14,6 @@
 
 namespace mailwright {
 namespace {
-
 
 std::string g_procRoot = "/proc";
 
@@ -24,9 +24,20 @@ bool IsProcessId(const char* name) {
     return true;
 }
 
+// The file's bytes; empty when it cannot be read. The files of a process that ends
+// meanwhile open but fail to read, which is no error here.
 std::string ReadSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string content;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n > 0) content.append(buffer, static_cast<size_t>(n));
+        else if (errno != EINTR) break;
+    }
+    ::close(fd);
+    return n < 0 ? std::string() : content;
 }
 
 // argv[0] of the process, else its command name; empty for a process that vanished.
@@ -47,16 +58,15 @@ const std::string& CProcessesEnum::GetProcRoot() { return g_procRoot; }
 
 void CProcessesEnum::Enumerate() {
     m_exeFiles.clear();
-    DIR* dir = ::opendir(g_procRoot.c_str());
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(g_procRoot.c_str()), &::closedir);
     if (!dir) {
         throw Error::VeskExceptionCommon(SetLastErrorFromErrno(errno), "CreateToolhelp32Snapshot (of processes)");
     }
-    while (dirent* entry = ::readdir(dir)) {
+    while (dirent* entry = ::readdir(dir.get())) {
         if (!IsProcessId(entry->d_name)) continue;
         std::string exe = ExeFileOf(g_procRoot + "/" + entry->d_name);
         if (!exe.empty()) m_exeFiles.push_back(std::move(exe));
     }
-    ::closedir(dir);
     if (m_exeFiles.empty()) {
         SetLastError(ERROR_NO_MORE_FILES);
         throw Error::VeskExceptionCommon(ERROR_NO_MORE_FILES, "Process32First failed.");

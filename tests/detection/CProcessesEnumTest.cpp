@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "detection/CProcessesEnum.h"
 #include "support/VeskException.h"
 #include "testlib/FakeProcessList.h"
@@ -32,6 +34,21 @@ TEST(RunningClients, CommandNameServesWhenTheCommandLineIsEmpty) {
     FakeProcessList processes({"/sbin/init"});
     processes.AddKernelStyle("msimn.exe");
     EXPECT_TRUE(IsOutlookExpressRunning());
+}
+
+// A process that ends while the list is read is passed over, not an error.
+TEST(RunningClients, AProcessThatEndsMeanwhileIsPassedOver) {
+    FakeProcessList processes({"/sbin/init"});
+    processes.AddEnding();
+    processes.AddKernelStyle("msimn.exe");
+    processes.AddEnding();
+    EXPECT_TRUE(IsOutlookExpressRunning());
+    EXPECT_FALSE(IsOutlookRunning());
+    CProcessesEnum list;
+    list.Enumerate();
+    std::vector<std::string> found = list.GetExeFiles();
+    std::sort(found.begin(), found.end());  // in the order of the folder's entries
+    EXPECT_EQ(found, (std::vector<std::string>{"/sbin/init", "msimn.exe"}));
 }
 
 TEST(RunningClients, RealProcessListHasNoMailClient) {

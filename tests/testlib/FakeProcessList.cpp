@@ -1,5 +1,7 @@
 #include "testlib/FakeProcessList.h"
 
+#include <filesystem>
+
 #include "detection/CProcessesEnum.h"
 
 namespace mailwright::testing {
@@ -21,6 +23,12 @@ void FakeProcessList::AddKernelStyle(const std::string& comm) {
     const std::string pid = std::to_string(m_next++);
     m_root.WriteFile(pid + "/cmdline", "");
     m_root.WriteFile(pid + "/comm", comm + "\n");
+}
+
+void FakeProcessList::AddEnding() {
+    const std::string pid = std::to_string(m_next++);
+    std::filesystem::create_directories(m_root.Sub(pid + "/cmdline"));
+    std::filesystem::create_directories(m_root.Sub(pid + "/comm"));
 }
 
 }  // namespace mailwright::testing

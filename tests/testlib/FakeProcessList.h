@@ -14,6 +14,9 @@ public:
 
     // Adds a process whose cmdline is empty and whose command name is `comm`.
     void AddKernelStyle(const std::string& comm);
+    // Adds a process whose files open but cannot be read, as those of a process that
+    // ends while the list is read (a folder in place of each file fails the same way).
+    void AddEnding();
 
 private:
     TempFolder m_root;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -10,7 +9,9 @@
 #include "detection/CMailClientChecker.h"
 #include "platform/WinePrefixSession.h"
 #include "providers/CProviderDatabase.h"
+#include "support/TextUtil.h"
 #include "testlib/RecordingUserInterface.h"
+#include "testlib/RunProgram.h"
 #include "testlib/TempFolder.h"
 #include "ui/CDlgMailwright.h"
 
@@ -20,11 +21,9 @@ namespace {
 using namespace testing;
 
 std::string MakeDemoPrefix(const std::string& folder) {
-    QProcess script;
-    script.start(QStringLiteral(MW_SOURCE_DIR "/scripts/demo-prefix"), {QString::fromStdString(folder)});
-    EXPECT_TRUE(script.waitForFinished(30000));
-    EXPECT_EQ(script.exitCode(), 0) << script.readAllStandardError().toStdString();
-    return QString::fromLocal8Bit(script.readAllStandardOutput()).trimmed().toStdString();
+    const ProgramRun script = RunProgram(MW_SOURCE_DIR "/scripts/demo-prefix", {folder}, {});
+    EXPECT_EQ(script.status, 0) << script.err;
+    return Trim(script.out);
 }
 
 TEST(DemoPrefix, TakesAnOutlookExpressAccountThroughTheMainDialog) {

@@ -11,6 +11,7 @@
 #include "support/MailClientKind.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
+#include "support/VeskBackgroundTask.h"
 #include "support/VeskException.h"
 #include "support/WinTypes.h"
 #include "writers/CIdentityRegWriter.h"
@@ -116,12 +117,19 @@ void CMailAccountCreator::CreateSteps(std::int32_t client, bool& result) {
     if (hostAt != std::string::npos && hostAt + host.size() == m_domain.size()) m_domain.erase(0, hostAt);
 
     CRefCountPtr<CProvider> provider = database.FindByDomain(m_domain);
+    std::optional<CProviderDiscovery::Found> discovered;
+    if (!provider) {
+        bool cancelled = false;
+        discovered = DiscoverProvider(database, cancelled);
+        if (cancelled) return;
+        if (discovered) provider = discovered->provider;
+    }
     if (!provider) {
         AppMessageBox(IDS_UNKNOWN_PROVIDER, MB_ICONEXCLAMATION);
         return;
     }
     // Their servers carry the customer's own subdomain.
-    if (m_domain == host) provider->m_pop3Server = provider->m_smtpServer = DomainPart(m_emailAddress);
+    if (!discovered && m_domain == host) provider->m_pop3Server = provider->m_smtpServer = DomainPart(m_emailAddress);
 
     CRefCountPtr<CAccount> account = MakeAccount(m_displayName, m_emailAddress, provider);
     if (provider->m_askUserName != 0) {
@@ -131,8 +139,21 @@ void CMailAccountCreator::CreateSteps(std::int32_t client, bool& result) {
     }
     result = RunWriter(client, account);
     if (result && !m_silent)
-        UserInterface().ShowResult(
-            BuildCommentMessage(account->GetComment(), account->GetInfoUrl(), static_cast<MailClientKind>(client)));
+        UserInterface().ShowResult(BuildCommentMessage(account->GetComment(), account->GetInfoUrl(),
+                                                       static_cast<MailClientKind>(client),
+                                                       discovered ? CProviderDiscovery::DescribeOrigin(*discovered) : ""));
+}
+
+std::optional<CProviderDiscovery::Found> CMailAccountCreator::DiscoverProvider(const CProviderDatabase& database,
+                                                                               bool& cancelled) {
+    CProviderDiscovery discovery(database, m_discoverySettings);
+    const std::string domain = DomainPart(m_emailAddress);
+    std::optional<CProviderDiscovery::Found> found;
+    VeskBackgroundTask task([&](std::stop_token stop) { found = discovery.Discover(domain, stop); });
+    UserInterface().WaitForTask(task);
+    task.Wait();
+    cancelled = task.IsCancelled();
+    return cancelled ? std::nullopt : std::move(found);
 }
 
 }  // namespace mailwright

@@ -113,6 +113,11 @@ constexpr Entry kStrings[] = {
      "username and password."},
     {IDS_URL_SHARE, MW_WEB "/share-outlook/?sts=504"},
     {IDS_URL_TOOLS, MW_WEB "/downloads/freeware/?sts=504"},
+    {IDS_FOUND_BY_MAIL_SERVERS,
+     "Your domain is not in the program's database. Its mail goes to the mail servers of %s, so "
+     "the account uses their settings."},
+    {IDS_FOUND_PUBLISHED_SETTINGS,
+     "Your domain is not in the program's database. The account uses the settings published by %s."},
     {IDS_APP_TITLE, "Brightfold Mailwright"},
     {IDS_DATABASE_FILE, "providers.lst"},
 };

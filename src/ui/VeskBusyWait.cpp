@@ -1,0 +1,51 @@
+#include "ui/VeskBusyWait.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+
+#include "support/VeskBackgroundTask.h"
+
+namespace mailwright {
+
+void VeskBusyWait::Run(VeskBackgroundTask& task) {
+    QEventLoop loop;
+    VeskBusyWait filter(task);
+    qApp->installEventFilter(&filter);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Called on the task's thread: the loop ends on its own thread.
+    task.NotifyWhenDone([&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
+    loop.exec();
+    QApplication::restoreOverrideCursor();
+    qApp->removeEventFilter(&filter);
+    // The loop also ends when the application quits; the work then has no one to wait for it.
+    if (!task.IsDone()) task.Cancel();
+    task.Wait();
+}
+
+bool VeskBusyWait::eventFilter(QObject*, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_task.Cancel();
+        return true;
+    case QEvent::Close:
+        // Only the user's own close; the program may close its windows meanwhile.
+        if (!event->spontaneous()) return false;
+        event->ignore();
+        m_task.Cancel();
+        return true;
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace mailwright

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QWindow>
 
 #include "support/VeskBackgroundTask.h"
 
@@ -10,7 +11,8 @@ namespace mailwright {
 
 void VeskBusyWait::Run(VeskBackgroundTask& task) {
     QEventLoop loop;
-    VeskBusyWait filter(task);
+    QWidget* window = QApplication::activeModalWidget();
+    VeskBusyWait filter(task, window ? window : QApplication::activeWindow());
     qApp->installEventFilter(&filter);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Called on the task's thread: the loop ends on its own thread.
@@ -23,14 +25,14 @@ void VeskBusyWait::Run(VeskBackgroundTask& task) {
     task.Wait();
 }
 
-bool VeskBusyWait::eventFilter(QObject*, QEvent* event) {
+bool VeskBusyWait::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress:
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_task.Cancel();
         return true;
     case QEvent::Close:
-        // Only the user's own close; the program may close its windows meanwhile.
-        if (!event->spontaneous()) return false;
+        // The program may close its other windows meanwhile (the update dialog, say).
+        if (!m_window || (watched != m_window && watched != static_cast<QObject*>(m_window->windowHandle()))) return false;
         event->ignore();
         m_task.Cancel();
         return true;

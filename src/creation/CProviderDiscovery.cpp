@@ -88,7 +88,10 @@ milliseconds Until(Clock::time_point deadline) {
 }  // namespace
 
 CProviderDiscovery::CProviderDiscovery(const CProviderDatabase& database, DiscoverySettings settings)
-    : m_database(database), m_settings(std::move(settings)) {}
+    : m_database(database), m_settings(std::move(settings)) {
+    // libcurl's global set-up must not race with a transfer: do it on the owner's thread.
+    VeskHttpClient::GlobalInitialize();
+}
 
 std::string CProviderDiscovery::ProblemOf(const DiscoverySettings& settings) {
     if (!settings.nameserver.empty() && !CMxLookup::ServerOf(settings.nameserver))

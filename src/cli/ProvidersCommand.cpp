@@ -14,6 +14,7 @@
 #include "cli/CliCommands.h"
 #include "cli/DiscoveryOptions.h"
 #include "creation/CProviderDiscovery.h"
+#include "creation/ProviderLookup.h"
 #include "platform/WindowsSession.h"
 #include "providers/CClientConfig.h"
 #include "providers/CClientConfigComparer.h"
@@ -129,7 +130,7 @@ int Lookup(const std::optional<std::string>& file, const std::string& domain) {
         if (!database.Load())
             return Fail(CProviderDatabase::GetDatabasePath().Str() + ": " + LoadString(IDS_ERR_LOCATING_DATABASE));
     }
-    const CRefCountPtr<CProvider> provider = database.FindByDomain(domain);
+    const CRefCountPtr<CProvider> provider = FindProviderOf(database, domain);
     if (!provider) return Fail("no provider lists the domain \"" + domain + "\"", 1);
     Print(*provider);
     return 0;

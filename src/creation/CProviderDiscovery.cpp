@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
-#include <tuple>
 
 #include "creation/CMxLookup.h"
 #include "creation/RegistrableDomain.h"
@@ -11,6 +10,7 @@
 #include "providers/CClientConfig.h"
 #include "providers/CClientConfigImporter.h"
 #include "providers/CProviderDatabase.h"
+#include "providers/ProviderValues.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "update/VeskHttpClient.h"
@@ -55,16 +55,6 @@ std::vector<CMxLookup::Exchanger> Preferred(std::vector<CMxLookup::Exchanger> ex
     return exchangers;
 }
 
-// A record made from published settings must name servers the mail clients can reach.
-std::string ImpossibleValueOf(const CProvider& record) {
-    for (const auto& [what, host, port] : {std::tuple{"POP3", &record.m_pop3Server, record.m_pop3Port},
-                                           std::tuple{"SMTP", &record.m_smtpServer, record.m_smtpPort}}) {
-        if (!IsHostName(*host)) return std::string(what) + " server \"" + Printable(*host) + "\" is not a host name";
-        if (port < 1 || port > 65535) return std::string(what) + " port " + std::to_string(port) + " is not a port";
-    }
-    return {};
-}
-
 // Stops a read whose response outgrows what the clientConfig reader takes.
 struct SizeLimit {
     const VeskHttpClient* client = nullptr;
@@ -75,10 +65,6 @@ bool WithinSizeLimit(DWORD, void* param) {
     auto& limit = *static_cast<SizeLimit*>(param);
     limit.exceeded = limit.client->GetResponseLength() > CClientConfig::kMaxSize + kHeaderAllowance;
     return !limit.exceeded;
-}
-
-bool HasControl(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 milliseconds Until(Clock::time_point deadline) {
@@ -99,7 +85,7 @@ std::string CProviderDiscovery::ProblemOf(const DiscoverySettings& settings) {
     const std::string& url = settings.autoconfigUrl;
     if (!url.empty() && !StartsWithNoCase(url, "https://") && !StartsWithNoCase(url, "http://"))
         return "autoconfig address \"" + Printable(url) + "\" is neither http:// nor https://";
-    if (HasControl(url)) return "autoconfig address \"" + Printable(url) + "\" holds a control character";
+    if (HasControlCharacter(url)) return "autoconfig address \"" + Printable(url) + "\" holds a control character";
     return {};
 }
 
@@ -226,13 +212,18 @@ std::optional<CProviderDiscovery::Found> CProviderDiscovery::FromPublishedSettin
                                                            : "no answer"));
             continue;
         }
-        if (client->GetStatus() != 200) {
-            Note(url + ": status " + std::to_string(client->GetStatus()));
+        if (const int status = client->GetStatus(); status != 200) {
+            // A redirect from https to plain http is one that cannot be followed.
+            const bool redirect = status >= 301 && status <= 303;
+            Note(url + ": status " + std::to_string(status) + (redirect ? ", a redirect that could not be followed" : ""));
             continue;
         }
         const std::string_view body(reinterpret_cast<const char*>(client->GetBody()), client->GetBodyLength());
         const CClientConfigImporter::Result result = CClientConfigImporter::ImportFor(CClientConfig::Parse(body), domain);
-        std::string problem = result.problem.empty() ? ImpossibleValueOf(*result.records.front()) : result.problem;
+        // A discovered record passes the rule of a downloaded database.
+        std::string problem = result.problem;
+        if (problem.empty())
+            if (const auto impossible = FindImpossibleValue(*result.records.front())) problem = impossible->Describe();
         if (!problem.empty()) {
             Note(url + ": " + problem);
             continue;

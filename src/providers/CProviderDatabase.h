@@ -27,9 +27,10 @@ public:
     // read or is empty; true otherwise, whatever it holds.
     bool Load();
 
-    // Replaces the content by the records read from the archive's cursor on. Damage
-    // is never reported: reading keeps what it got and later fields keep defaults.
-    void Read(VeskMemoryArchive& archive);
+    // Replaces the content by the records read from the archive's cursor on. Damage is
+    // not an error: reading keeps what it got and later fields keep defaults. False when
+    // the read ended before the records that the count promised.
+    bool Read(VeskMemoryArchive& archive);
 
     // Appends the version, the record count and every record.
     void Write(VeskMemoryArchive& archive) const;
@@ -47,6 +48,10 @@ public:
     // exact end, every record tagged, in layout 1 or 2 and with a domain, a non-zero
     // version and at least one provider with a non-empty domain.
     static bool IsCompleteDatabase(const void* data, std::size_t size);
+
+    // What may replace providers.lst: a complete database whose every record holds
+    // possible values (FindImpossibleValue finds none).
+    static bool IsAcceptableDatabase(const void* data, std::size_t size);
 
     // The database file: providers.lst in the application folder (or the bare file
     // name when the folder cannot be found).

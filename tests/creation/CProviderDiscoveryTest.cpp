@@ -13,6 +13,7 @@
 #include "testlib/AccountFixture.h"
 #include "testlib/Latch.h"
 #include "testlib/LocalDiscovery.h"
+#include "testlib/ScopedEnv.h"
 
 namespace mailwright {
 namespace {
@@ -130,6 +131,43 @@ TEST_F(DiscoveryTest, PublishedFileGivesARecordForTheDomainAlone) {
                                                                     "company.test"));
 }
 
+TEST_F(DiscoveryTest, PublishedFileIsUsedOnlyFromAnHttpsServerOfTheRightName) {
+    ScopedEnv trust("SSL_CERT_FILE", TestCertificates::Authority().c_str());
+    TestHttpServer localhost(TestCertificates::LocalhostCertificate(), TestCertificates::LocalhostKey());
+    TestHttpServer otherHost(TestCertificates::OtherHostCertificate(), TestCertificates::OtherHostKey());
+    const std::string plainCopy = m_net.Settings().autoconfigUrl;
+    for (TestHttpServer* server : {&localhost, &otherHost}) {
+        server->Server().Get(R"(/secure\.test/.*)", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(ClientConfigXml(), "text/xml");
+        });
+        // Away from https to the same file over plain http.
+        server->Server().Get(R"(/downgrade\.test/.*)", [&](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect(plainCopy.substr(0, plainCopy.find("{domain}")) + "downgrade.test/config-v1.1.xml");
+        });
+        server->Start();
+    }
+    m_net.SetClientConfig("downgrade.test", ClientConfigXml());
+    const struct {
+        const char* name;
+        TestHttpServer* server;
+        const char* domain;
+        const char* note;
+    } cases[] = {
+        {"https with a certificate for the server", &localhost, "secure.test", "settings for POP3 and SMTP"},
+        {"certificate of another host", &otherHost, "secure.test", "no answer"},
+        {"redirect to plain http", &localhost, "downgrade.test", "a redirect that could not be followed"},
+    };
+    for (const auto& c : cases) {
+        DiscoverySettings settings = m_net.Settings(3000ms);
+        settings.autoconfigUrl = c.server->Url("/{domain}/config-v1.1.xml");
+        CProviderDiscovery discovery(m_database, settings);
+        const std::optional<Found> found = discovery.Discover(c.domain);
+        EXPECT_EQ(found.has_value(), c.server == &localhost && std::string(c.domain) == "secure.test") << c.name;
+        EXPECT_TRUE(NotesMention(discovery.GetNotes(), c.note)) << c.name << "\n" << Joined(discovery.GetNotes());
+    }
+    EXPECT_TRUE(m_net.Requests().empty());  // nothing went out over plain http
+}
+
 TEST_F(DiscoveryTest, FilesThatGiveNoRecordAreNotUsed) {
     const struct {
         const char* name;
@@ -144,7 +182,7 @@ TEST_F(DiscoveryTest, FilesThatGiveNoRecordAreNotUsed) {
         {"truncated", 200, ClientConfigXml().substr(0, 200), ""},
         {"impossible port", 200, ClientConfigXml("pop.%EMAILDOMAIN%", "99999"), "port"},
         {"host too long", 200, ClientConfigXml(std::string(60, 'a') + ".%EMAILDOMAIN%.%EMAILDOMAIN%.%EMAILDOMAIN%"),
-         "is not a host name"},
+         "expected a host name"},
         {"too large", 200, std::string(1200 * 1024, ' ') + ClientConfigXml(), "too large"},
     };
     const std::string domain = std::string(50, 'd') + ".company-with-a-long-name-for-the-host-test.test";

@@ -105,8 +105,8 @@ TEST(ProvidersCommand, BadSourceNamesTheLineAndWritesNothing) {
     EXPECT_FALSE(tmp.Exists("out.lst"));
 
     tmp.WriteFile("good.toml", "format_version = 1\n[[provider]]\nname = \"x\"\nlayout = 2\ndomains = [\"x.pl\"]\n"
-                               "pop3 = { server = \"p\", port = 995, ssl = true }\n"
-                               "smtp = { server = \"s\", port = 465, ssl = true, auth = true }\n"
+                               "pop3 = { server = \"pop.x.pl\", port = 995, ssl = true }\n"
+                               "smtp = { server = \"smtp.x.pl\", port = 465, ssl = true, auth = true }\n"
                                "user_name_is_email = true\nask_user_name = false\n");
     const Result unwritable = RunCli(tmp, {"compile", tmp.Sub("good.toml"), tmp.Sub("no/such/folder/out.lst")});
     EXPECT_NE(unwritable.status, 0);
@@ -114,6 +114,17 @@ TEST(ProvidersCommand, BadSourceNamesTheLineAndWritesNothing) {
     EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos) << unwritable.err;
     EXPECT_EQ(RunCli(tmp, {"compile", tmp.Sub("good.toml"), tmp.Sub("out.lst")}).status, 0);
     EXPECT_TRUE(tmp.Exists("out.lst"));
+
+    // A source the update would refuse as a download does not compile either.
+    std::string hostile = tmp.ReadFile("good.toml");
+    hostile.replace(hostile.find("pop.x.pl"), 8, "pop.x.pl.attacker.example:110");
+    tmp.WriteFile("hostile.toml", hostile);
+    const Result refused = RunCli(tmp, {"compile", tmp.Sub("hostile.toml"), tmp.Sub("hostile.lst")});
+    EXPECT_NE(refused.status, 0);
+    EXPECT_EQ(CountLines(refused.err), 1) << refused.err;
+    EXPECT_NE(refused.err.find(tmp.Sub("hostile.toml") + ":2:"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("pop3.server"), std::string::npos) << refused.err;
+    EXPECT_FALSE(tmp.Exists("hostile.lst"));
 }
 
 TEST(ProvidersCommand, LookupInAFile) {
@@ -128,6 +139,15 @@ TEST(ProvidersCommand, LookupInAFile) {
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.out, "");
     EXPECT_EQ(CountLines(unknown.err), 1);
+
+    // The domain rule of account creation: a subdomain of the subdomain host finds the host,
+    // with servers named after the subdomain; in capitals it is not reduced.
+    const Result customer = RunCli(tmp, {"lookup", "--file", tmp.Sub("p.lst"), "firma.home.pl"});
+    ASSERT_EQ(customer.status, 0) << customer.err;
+    EXPECT_NE(customer.out.find("name: home.pl\n"), std::string::npos) << customer.out;
+    EXPECT_NE(customer.out.find("pop3 server: firma.home.pl\n"), std::string::npos) << customer.out;
+    EXPECT_NE(customer.out.find("smtp server: firma.home.pl\n"), std::string::npos) << customer.out;
+    EXPECT_EQ(RunCli(tmp, {"lookup", "--file", tmp.Sub("p.lst"), "FIRMA.HOME.PL"}).status, 1);
 
     EXPECT_EQ(RunCli(tmp, {"lookup", "--file", tmp.Sub("none.lst"), "wp.pl"}).status, 2);
     EXPECT_EQ(RunCli(tmp, {"lookup"}).status, 2);

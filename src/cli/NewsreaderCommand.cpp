@@ -1,8 +1,8 @@
 // mailwright-cli newsreader: the dialog's "Apply", which makes the mail client that comes
 // with Windows a newsgroup reader.
 #include "cli/CliCommands.h"
-#include "platform/WindowsSession.h"
 #include "support/StringTable.h"
+#include "support/WindowsSession.h"
 #include "writers/NewsgroupSettings.h"
 
 namespace mailwright::cli {
@@ -10,7 +10,7 @@ namespace mailwright::cli {
 int RunNewsreader(const Args& args) {
     if (!args.empty()) return Fail("newsreader: takes no arguments");
     OsVersionInfo version;
-    if (!WindowsSession::Current().GetVersionEx(version))
+    if (!WindowsSession::Current()->GetVersionEx(version))
         return Fail("newsreader: " + LoadString(IDS_OS_UNKNOWN) + " (no Wine prefix: set WINEPREFIX)", 1);
     CIdentityRegWriter writer;
     return ApplyNewsgroupSettings(writer, version) ? 0 : 1;

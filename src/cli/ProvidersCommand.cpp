@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/CliCommands.h"
 #include "account/CAccount.h"
-#include "platform/WindowsSession.h"
+#include "cli/CliCommands.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"
 #include "providers/VeskMemoryArchive.h"
@@ -17,6 +16,7 @@
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "support/VeskException.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright::cli {
 namespace {
@@ -28,7 +28,7 @@ std::optional<std::string> WindowsPathOf(const std::string& unixPath) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(unixPath, ec);
     if (ec) return std::nullopt;
-    return WindowsSession::Current().ToWindowsPath(absolute.lexically_normal().string());
+    return WindowsSession::Current()->ToWindowsPath(absolute.lexically_normal().string());
 }
 
 // The system text ends with a line break, as on Windows; the CLI says one line.

@@ -3,16 +3,17 @@
 
 #include "cli/CliCommands.h"
 #include "registry/WineHiveStore.h"
-#include "platform/WindowsSession.h"
 #include "support/FileSystem.h"
 #include "support/TextUtil.h"
 #include "support/VeskFsPathT.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright::cli {
 
 int RunSession(const Args& args) {
     if (!args.empty()) return Fail("usage: mailwright-cli session");
-    WindowsSession& session = WindowsSession::Current();
+    const std::shared_ptr<WindowsSession> current = WindowsSession::Current();
+    WindowsSession& session = *current;
     const std::string prefix = session.PrefixFolder();
     std::cout << "Prefix: " << (prefix.empty() ? "none (neither $WINEPREFIX nor ~/.wine with a registry)" : prefix)
               << "\n";

@@ -6,6 +6,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/ConsoleUserInterface.h"
+#include "platform/WinePrefixSession.h"
 #include "support/IUserInterface.h"
 
 namespace mailwright::cli {
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     using namespace mailwright;
     std::setlocale(LC_ALL, "");
     SetUserInterface(std::make_shared<ConsoleUserInterface>());
+    WindowsSession::SetCurrent(WinePrefixSession::FromEnvironment());
     if (argc < 2) return cli::Usage();
     const std::string name = argv[1];
     if (name == "--help" || name == "-h") return cli::Usage(), 0;

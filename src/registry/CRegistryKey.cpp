@@ -3,8 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/WindowsSession.h"
+#include "registry/EmptyRegistry.h"
 #include "support/AnsiCodePage.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright {
 namespace {
@@ -30,6 +31,13 @@ void AppendComponents(const char* path, std::vector<std::u16string>& components)
     }
 }
 
+// The registry of the current session; a session without one has the empty registry.
+std::shared_ptr<RegistryStore> SessionRegistry() {
+    if (std::shared_ptr<RegistryStore> store = WindowsSession::Current()->Registry()) return store;
+    static const std::shared_ptr<RegistryStore> empty = std::make_shared<EmptyRegistry>();
+    return empty;
+}
+
 }  // namespace
 
 CRegistryKey::CRegistryKey(std::shared_ptr<RegistryStore> store) : m_store(std::move(store)), m_storeGiven(true) {}
@@ -50,7 +58,7 @@ LONG CRegistryKey::Open(std::shared_ptr<RegistryStore> store, RegistryKeyPath pa
 }
 
 LONG CRegistryKey::OpenKey(HKEY root, const char* path, DWORD access) {
-    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : WindowsSession::Current().Registry();
+    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : SessionRegistry();
     return Open(std::move(store), RegistryKeyPath{root, {}, false}, path, access, false);
 }
 
@@ -60,7 +68,7 @@ LONG CRegistryKey::OpenKey(const CRegistryKey& parent, const char* path, DWORD a
 }
 
 LONG CRegistryKey::CreateKey(HKEY root, const char* path, DWORD access) {
-    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : WindowsSession::Current().Registry();
+    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : SessionRegistry();
     return Open(std::move(store), RegistryKeyPath{root, {}, false}, path, access, true);
 }
 

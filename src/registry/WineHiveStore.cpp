@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "platform/WineServer.h"
+#include "registry/WineServer.h"
 #include "support/LastError.h"
 #include "support/VeskFileWrite.h"
 

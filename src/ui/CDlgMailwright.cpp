@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "creation/CMailAccountCreator.h"
 #include "account/VeskEmailAddress.h"
+#include "creation/CMailAccountCreator.h"
 #include "detection/CMailClientChecker.h"
 #include "support/CFileVersionInfo.h"
 #include "support/EmbeddedResource.h"
@@ -21,12 +21,12 @@
 #include "support/StringTable.h"
 #include "support/VeskException.h"
 #include "support/WinTypes.h"
-#include "update/UpdateResult.h"
 #include "ui/CQtMessagePoster.h"
 #include "ui/UiImages.h"
 #include "ui/UiText.h"
 #include "ui/VeskHyperLink.h"
 #include "ui/VeskWidgets.h"
+#include "update/UpdateResult.h"
 #include "writers/NewsgroupSettings.h"
 
 namespace mailwright {
@@ -45,7 +45,7 @@ void SetTextIfChanged(QLineEdit* edit, const std::string& text) {
 // The Windows path of the running program, as the session sees it; empty when no drive holds it.
 std::string OwnExecutablePath() {
     const QString unixPath = QCoreApplication::applicationFilePath();
-    return WindowsSession::Current().ToWindowsPath(ToAnsi(unixPath)).value_or(std::string());
+    return WindowsSession::Current()->ToWindowsPath(ToAnsi(unixPath)).value_or(std::string());
 }
 
 }  // namespace
@@ -200,7 +200,7 @@ void CDlgMailwright::SetLinks() {
 }
 
 void CDlgMailwright::SetupClientChoice() {
-    if (!WindowsSession::Current().GetVersionEx(m_osVersion)) {
+    if (!WindowsSession::Current()->GetVersionEx(m_osVersion)) {
         AppMessageBox(IDS_OS_UNKNOWN, MB_ICONINFORMATION);
         return;
     }

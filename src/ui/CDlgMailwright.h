@@ -1,13 +1,13 @@
 #pragma once
 #include <string>
 
-#include "platform/WindowsSession.h"
-#include "update/CUpdateThread.h"
-#include "update/IThreadContact.h"
-#include "writers/CIdentityRegWriter.h"
+#include "support/WindowsSession.h"
 #include "ui/CDlgUpdate.h"
 #include "ui/VeskDialogHeaderDrawer.h"
 #include "ui/VeskTemplateDialog.h"
+#include "update/CUpdateThread.h"
+#include "update/IThreadContact.h"
+#include "writers/CIdentityRegWriter.h"
 
 class QButtonGroup;
 class QFrame;

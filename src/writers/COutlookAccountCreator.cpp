@@ -1,12 +1,12 @@
 #include "writers/COutlookAccountCreator.h"
 
 #include "detection/CMailClientChecker.h"
-#include "platform/WindowsSession.h"
 #include "registry/CRegistryKey.h"
 #include "support/IUserInterface.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "support/VeskException.h"
+#include "support/WindowsSession.h"
 #include "writers/CPRFFile.h"
 #include "writers/DefaultProfile.h"
 
@@ -24,7 +24,7 @@ Error::VeskExceptionText OutlookError(unsigned text) {
 // The program is for Windows XP and later (major version 5 and up).
 bool IsWindowsSupported() {
     OsVersionInfo version;
-    return WindowsSession::Current().GetVersionEx(version) && version.majorVersion >= 5;
+    return WindowsSession::Current()->GetVersionEx(version) && version.majorVersion >= 5;
 }
 
 }  // namespace

@@ -31,14 +31,13 @@ void AppendComponents(const char* path, std::vector<std::u16string>& components)
     }
 }
 
-// The registry of the current session; a session without one has the empty registry.
-std::shared_ptr<RegistryStore> SessionRegistry() {
+}  // namespace
+
+std::shared_ptr<RegistryStore> CRegistryKey::SessionStore() {
     if (std::shared_ptr<RegistryStore> store = WindowsSession::Current()->Registry()) return store;
     static const std::shared_ptr<RegistryStore> empty = std::make_shared<EmptyRegistry>();
     return empty;
 }
-
-}  // namespace
 
 CRegistryKey::CRegistryKey(std::shared_ptr<RegistryStore> store) : m_store(std::move(store)), m_storeGiven(true) {}
 
@@ -58,7 +57,7 @@ LONG CRegistryKey::Open(std::shared_ptr<RegistryStore> store, RegistryKeyPath pa
 }
 
 LONG CRegistryKey::OpenKey(HKEY root, const char* path, DWORD access) {
-    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : SessionRegistry();
+    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : SessionStore();
     return Open(std::move(store), RegistryKeyPath{root, {}, false}, path, access, false);
 }
 
@@ -68,7 +67,7 @@ LONG CRegistryKey::OpenKey(const CRegistryKey& parent, const char* path, DWORD a
 }
 
 LONG CRegistryKey::CreateKey(HKEY root, const char* path, DWORD access) {
-    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : SessionRegistry();
+    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : SessionStore();
     return Open(std::move(store), RegistryKeyPath{root, {}, false}, path, access, true);
 }
 

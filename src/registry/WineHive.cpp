@@ -37,28 +37,6 @@ struct Line {
     std::string_view text;
 };
 
-class LineReader {
-public:
-    explicit LineReader(std::string_view text) : m_text(text) {}
-    bool Next(Line& line) {
-        if (m_pos >= m_text.size()) return false;
-        size_t end = m_text.find('\n', m_pos);
-        if (end == std::string_view::npos) end = m_text.size();
-        line.start = m_pos;
-        line.text = m_text.substr(m_pos, end - m_pos);
-        if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
-        m_pos = end + 1;
-        ++m_number;
-        return true;
-    }
-    size_t Number() const { return m_number; }
-
-private:
-    std::string_view m_text;
-    size_t m_pos = 0;
-    size_t m_number = 0;
-};
-
 // Decodes one UTF-8 character at `pos`; false for a malformed sequence.
 bool DecodeUtf8(std::string_view text, size_t& pos, std::u16string& out) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -159,104 +137,209 @@ constexpr DataType kDataTypes[] = {
     {"hex(", REG_NONE, DataType::HexWithType},
 };
 
-class HiveParser {
+// The lines of a stretch of the text, each without its line break (and a CR before it).
+class LineReader {
 public:
-    HiveParser(std::string_view text, RegistryKeyNode& root) : m_text(text), m_lines(text), m_root(root) {}
-
-    bool Run(std::string& arch, size_t& headerLength, std::string& error) {
-        Line line;
-        if (!m_lines.Next(line) || line.text != kHeader) return Fail("not a Wine registry file", error);
-        headerLength = m_text.size();
-        while (m_lines.Next(line)) {
-            size_t pos = 0;
-            while (pos < line.text.size() && IsBlank(line.text[pos])) ++pos;
-            if (pos == line.text.size() || line.text[pos] == ';') continue;
-            const char c = line.text[pos];
-            bool ok;
-            if (c == '[') {
-                if (!m_key) headerLength = line.start - 1;
-                ok = ReadKeyLine(line, pos + 1);
-            } else if (c == '#') {
-                ok = ReadOption(line.text.substr(pos), arch);
-            } else if (c == '@' || c == '"') {
-                ok = m_key && ReadValue(line.text, pos);
-                if (!m_key) m_message = "a value before the first key";
-            } else {
-                ok = false;
-                m_message = "unrecognized line";
-            }
-            if (!ok) return Fail(m_message, error);
-        }
-        CloseBlock(m_text.size());
+    LineReader(std::string_view text, size_t begin, size_t end) : m_text(text.substr(0, end)), m_pos(begin) {}
+    bool Next(Line& line) {
+        if (m_pos >= m_text.size()) return false;
+        const void* found = std::memchr(m_text.data() + m_pos, '\n', m_text.size() - m_pos);
+        const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - m_text.data()) : m_text.size();
+        line.start = m_pos;
+        line.text = m_text.substr(m_pos, end - m_pos);
+        if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
+        m_pos = end + 1;
         return true;
     }
 
 private:
-    bool Fail(const std::string& what, std::string& error) {
-        error = "line " + std::to_string(m_lines.Number()) + ": " + what;
+    std::string_view m_text;
+    size_t m_pos;
+};
+
+// The line number of the line that starts at `offset`.
+size_t LineNumberAt(std::string_view text, size_t offset) {
+    return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+}
+
+std::string LineError(std::string_view text, size_t lineStart, const std::string& what) {
+    return "line " + std::to_string(LineNumberAt(text, lineStart)) + ": " + what;
+}
+
+size_t SkipBlanks(std::string_view line, size_t pos) {
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    return pos;
+}
+
+// A hex value whose data goes on in the next line: its line ends with a backslash.
+bool ContinuesOnNextLine(std::string_view line, size_t pos) {
+    size_t end = line.size();
+    while (end > pos && IsBlank(line[end - 1])) --end;
+    if (end == pos || line[end - 1] != '\\') return false;
+    if (line[pos] == '"') {
+        std::u16string name;
+        ++pos;
+        if (!ReadEscaped(line, pos, '"', name)) return false;
+    } else {
+        ++pos;  // '@'
+    }
+    pos = SkipBlanks(line, pos);
+    if (pos >= line.size() || line[pos] != '=') return false;
+    return line.substr(SkipBlanks(line, pos + 1), 3) == "hex";
+}
+
+// Reads a key line from its opening bracket: the path (components joined by a
+// backslash) and the Unix seconds that may follow.
+bool ReadKeyLine(std::string_view line, size_t pos, std::u16string& path, std::optional<std::uint64_t>& seconds,
+                 std::string& message) {
+    path.clear();
+    if (!ReadEscaped(line, pos, ']', path)) {
+        message = "a key line without its closing bracket";
         return false;
     }
+    pos = SkipBlanks(line, pos);
+    while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
+        seconds = seconds.value_or(0) * 10 + static_cast<std::uint64_t>(line[pos++] - '0');
+        if (*seconds > 0xFFFFFFFFULL) break;
+    }
+    if (!OnlyBlanksFrom(line, pos) || (seconds && *seconds > 0xFFFFFFFFULL)) {
+        message = "unexpected text after the key name";
+        return false;
+    }
+    return true;
+}
 
-    void CloseBlock(size_t end) {
-        if (m_key && m_blockStart != std::string_view::npos) {
-            m_key->textOffset = m_blockStart;
-            m_key->textLength = end - m_blockStart;
+// Finds every key line of a hive and the stretch of text each key owns, without
+// decoding any value: the one pass over the whole text.
+class HiveIndexer {
+public:
+    HiveIndexer(std::string_view text, RegistryKeyTree& tree, const WineHive& hive)
+        : m_text(text), m_tree(tree), m_hive(hive) {}
+
+    bool Run(std::string& arch, size_t& headerLength, std::string& error) {
+        LineReader lines(m_text, 0, m_text.size());
+        Line line;
+        if (!lines.Next(line) || line.text != kHeader) {
+            error = "line 1: not a Wine registry file";
+            return false;
         }
+        headerLength = m_text.size();
+        bool continued = false;
+        while (lines.Next(line)) {
+            if (continued) {  // hex data goes on until a line ends without a backslash
+                continued = EndsWithBackslash(line.text);
+                continue;
+            }
+            const size_t pos = SkipBlanks(line.text, 0);
+            if (pos == line.text.size() || line.text[pos] == ';') continue;
+            const char c = line.text[pos];
+            bool ok = true;
+            if (c == '[') {
+                if (!m_key) headerLength = line.start - 1;
+                ok = KeyLine(line, pos + 1);
+            } else if (c == '#') {
+                Option(line.text.substr(pos), arch);
+            } else if (c == '@' || c == '"') {
+                ok = m_key != nullptr;
+                if (!ok) m_message = "a value before the first key";
+                continued = ok && ContinuesOnNextLine(line.text, pos);
+            } else {
+                ok = false;
+                m_message = "unrecognized line";
+            }
+            if (!ok) {
+                error = LineError(m_text, line.start, m_message);
+                return false;
+            }
+        }
+        if (continued) {
+            error = LineError(m_text, line.start, "hex data continued past the end");
+            return false;
+        }
+        return CloseBlock(m_text.size(), error);
     }
 
-    bool ReadKeyLine(const Line& line, size_t pos) {
-        std::u16string path;
-        if (!ReadEscaped(line.text, pos, ']', path)) {
-            m_message = "a key line without its closing bracket";
-            return false;
-        }
-        while (pos < line.text.size() && IsBlank(line.text[pos])) ++pos;
+private:
+    static bool EndsWithBackslash(std::string_view line) {
+        size_t end = line.size();
+        while (end > 0 && IsBlank(line[end - 1])) --end;
+        return end > 0 && line[end - 1] == '\\';
+    }
+
+    bool KeyLine(const Line& line, size_t pos) {
         std::optional<std::uint64_t> seconds;
-        while (pos < line.text.size() && line.text[pos] >= '0' && line.text[pos] <= '9') {
-            seconds = seconds.value_or(0) * 10 + static_cast<std::uint64_t>(line.text[pos++] - '0');
-            if (*seconds > 0xFFFFFFFFULL) break;
-        }
-        if (!OnlyBlanksFrom(line.text, pos) || (seconds && *seconds > 0xFFFFFFFFULL)) {
-            m_message = "unexpected text after the key name";
+        if (!ReadKeyLine(line.text, pos, m_path, seconds, m_message)) return false;
+        RegistryKeyNode* key = FindOrAddKey();
+        if (!key) return false;
+        std::string error;
+        if (!CloseBlock(line.start - 1, error)) {
+            m_message = error;
             return false;
         }
-        RegistryKeyNode* key = FindOrAddKey(path);
-        if (!key) return false;
-        CloseBlock(line.start - 1);
         m_key = key;
-        if (key->textLength > 0 || key->changed) {
-            // A key given twice is merged, as Wine does, and written anew.
-            key->changed = true;
-            key->textLength = 0;
-            m_blockStart = std::string_view::npos;
-        } else {
-            m_blockStart = line.start - 1;
-        }
-        if (seconds) key->modified = static_cast<std::uint64_t>(kTicks1601To1970) + *seconds * kTicksPerSecond;
+        m_blockStart = line.start - 1;
+        m_merging = key->textLength > 0 || key->changed;
+        if (m_merging && key->NeedsDecoding() && !m_hive.Decode(*key, m_message)) return false;
         return true;
     }
 
-    RegistryKeyNode* FindOrAddKey(const std::u16string& path) {
-        if (path.empty()) return &m_root;
-        // Hives list keys depth first in name order: most of a path is the last key's.
-        RegistryKeyNode* node = &m_root;
+    // Ends the stretch of the last key. A key given twice is merged, as Wine does, and
+    // written anew.
+    bool CloseBlock(size_t end, std::string& error) {
+        if (!m_key) return true;
+        if (!m_merging) {
+            m_key->textOffset = m_blockStart;
+            m_key->textLength = static_cast<std::uint32_t>(end - m_blockStart);
+            return true;
+        }
+        RegistryKeyNode& key = *m_key;
+        std::unique_ptr<RegistryKeyContent> earlier = key.CopyContent();
+        key.SetContent(nullptr);
+        key.textOffset = m_blockStart;
+        key.textLength = static_cast<std::uint32_t>(end - m_blockStart);
+        if (!m_hive.Decode(key, error)) return false;
+        std::unique_ptr<RegistryKeyContent> later = key.CopyContent();
+        key.SetContent(std::move(earlier));
+        if (later->modified) key.SetModified(later->modified);
+        if (later->className) key.SetClassName(later->className);
+        for (RegistryValue& value : later->values) key.SetValue(value.name, value.type, std::move(value.data));
+        key.textLength = 0;
+        key.changed = true;
+        return true;
+    }
+
+    void Option(std::string_view option, std::string& arch) {
+        if (!m_key) {
+            if (option.substr(0, 6) == "#arch=") arch = std::string(option.substr(6));
+        } else if (option.substr(0, 5) == "#link" && (option.size() == 5 || IsBlank(option[5]))) {
+            m_key->isLink = true;
+        }
+        // Other options are read when the key is decoded; unknown ones Wine ignores.
+    }
+
+    // The key the path names, made with every missing key above it. Hives list keys
+    // depth first in name order: most of a path is the last key line's.
+    RegistryKeyNode* FindOrAddKey() {
+        RegistryKeyNode* node = &m_tree.Root();
+        if (m_path.empty()) return node;
         size_t depth = 0;
         size_t start = 0;
-        while (start <= path.size()) {
-            size_t end = path.find(u'\\', start);
-            if (end == std::u16string::npos) end = path.size();
-            const std::u16string_view name(path.data() + start, end - start);
+        while (start <= m_path.size()) {
+            size_t end = m_path.find(u'\\', start);
+            if (end == std::u16string::npos) end = m_path.size();
+            const std::u16string_view name(m_path.data() + start, end - start);
             if (name.empty() || name.size() > kMaxKeyNameLength || ++depth > kMaxKeyDepth) {
                 m_message = name.empty() ? "an empty key name" : "a key name or path too long";
                 return nullptr;
             }
             RegistryKeyNode* next = nullptr;
-            if (depth <= m_chain.size() && m_chain[depth - 1]->Parent() == node &&
-                RegistryNamesEqual(m_chain[depth - 1]->Name(), name))
-                next = m_chain[depth - 1];
+            if (depth <= m_chain.size() && m_chain[depth - 1]->Parent() == node) {
+                RegistryKeyNode* known = m_chain[depth - 1];
+                if (known->Name() == name || RegistryNamesEqual(known->Name(), name)) next = known;
+            }
             if (!next) {
-                next = node->FindSubKey(name);
-                if (!next) next = &node->AddSubKey(std::u16string(name), 0);
+                next = LastOrFound(*node, name);
+                if (!next) next = &node->AddSubKey(name, 0);
                 m_chain.resize(depth - 1);
                 m_chain.push_back(next);
             }
@@ -266,16 +349,70 @@ private:
         return node;
     }
 
-    bool ReadOption(std::string_view option, std::string& arch) {
-        if (!m_key) {
-            if (option.substr(0, 6) == "#arch=") arch = std::string(option.substr(6));
-            return true;  // Wine ignores global options it does not know
+    static RegistryKeyNode* LastOrFound(const RegistryKeyNode& node, std::u16string_view name) {
+        const auto& subkeys = node.SubKeys();
+        if (subkeys.empty()) return nullptr;
+        const int order = CompareRegistryNames(subkeys.back()->Name(), name);
+        if (order < 0) return nullptr;
+        if (order == 0) return subkeys.back();
+        return node.FindSubKey(name);
+    }
+
+    std::string_view m_text;
+    RegistryKeyTree& m_tree;
+    const WineHive& m_hive;
+    RegistryKeyNode* m_key = nullptr;
+    size_t m_blockStart = 0;
+    bool m_merging = false;
+    std::u16string m_path;
+    std::vector<RegistryKeyNode*> m_chain;  // the last key line's keys, by depth
+    std::string m_message;
+};
+
+// Reads the lines of one key: the time of its key line, its options and its values.
+class KeyDecoder {
+public:
+    KeyDecoder(std::string_view text, size_t begin, size_t end) : m_text(text), m_lines(text, begin, end) {}
+
+    // False, with the line, when a line is damaged. `duplicates` tells whether a value
+    // was given twice (the key must then be written anew).
+    bool Run(RegistryKeyContent& content, bool& duplicates, std::string& error) {
+        Line line;
+        bool keyLineSeen = false;
+        while (m_lines.Next(line)) {
+            const size_t pos = SkipBlanks(line.text, 0);
+            if (pos == line.text.size() || line.text[pos] == ';') continue;
+            const char c = line.text[pos];
+            bool ok = true;
+            if (c == '[' && !keyLineSeen) {
+                keyLineSeen = true;
+                std::u16string path;
+                std::optional<std::uint64_t> seconds;
+                ok = ReadKeyLine(line.text, pos + 1, path, seconds, m_message);
+                if (ok && seconds) content.modified = static_cast<std::uint64_t>(kTicks1601To1970) + *seconds * kTicksPerSecond;
+            } else if (c == '#') {
+                ok = Option(line.text.substr(pos), content);
+            } else if (c == '@' || c == '"') {
+                ok = Value(line.text, pos, content, duplicates);
+            } else {
+                ok = false;
+                m_message = "unrecognized line";
+            }
+            if (!ok) {
+                error = LineError(m_text, m_errorLine ? m_errorLine : line.start, m_message);
+                return false;
+            }
         }
+        return true;
+    }
+
+private:
+    bool Option(std::string_view option, RegistryKeyContent& content) {
         if (option.substr(0, 6) == "#time=") {
             std::uint64_t time = 0;
             for (size_t i = 6; i < option.size() && IsHexDigit(option[i]); ++i)
                 time = (time << 4) | static_cast<std::uint64_t>(HexValue(option[i]));
-            m_key->modified = time;
+            content.modified = time;
         } else if (option.substr(0, 8) == "#class=\"") {
             std::u16string name;
             size_t pos = 8;
@@ -283,14 +420,12 @@ private:
                 m_message = "a malformed class";
                 return false;
             }
-            m_key->className = std::move(name);
-        } else if (option.substr(0, 5) == "#link" && (option.size() == 5 || IsBlank(option[5]))) {
-            m_key->isLink = true;
+            content.className = std::move(name);
         }
-        return true;  // other key options are ignored, as Wine does
+        return true;  // #link is known from the index; other options are ignored, as Wine does
     }
 
-    bool ReadValue(std::string_view line, size_t pos) {
+    bool Value(std::string_view line, size_t pos, RegistryKeyContent& content, bool& duplicates) {
         std::u16string name;
         if (line[pos] == '@') {
             ++pos;
@@ -298,17 +433,30 @@ private:
             m_message = "a value name without its closing quote";
             return false;
         }
-        while (pos < line.size() && IsBlank(line[pos])) ++pos;
+        pos = SkipBlanks(line, pos);
         if (pos >= line.size() || line[pos] != '=') {
             m_message = "a value without '='";
             return false;
         }
-        ++pos;
-        while (pos < line.size() && IsBlank(line[pos])) ++pos;
-        DWORD type = REG_NONE;
-        std::vector<std::uint8_t> data;
-        if (!ReadData(line, pos, type, data)) return false;
-        if (m_key->SetValue(name, type, std::move(data))) m_key->changed = true;
+        pos = SkipBlanks(line, pos + 1);
+        RegistryValue value{std::move(name), REG_NONE, {}};
+        if (!ReadData(line, pos, value.type, value.data)) return false;
+        // Values come in name order: most go last.
+        std::vector<RegistryValue>& values = content.values;
+        if (values.empty() || CompareRegistryNames(values.back().name, value.name) < 0) {
+            values.push_back(std::move(value));
+            return true;
+        }
+        auto it = std::lower_bound(values.begin(), values.end(), value.name, [](const RegistryValue& v, const std::u16string& n) {
+            return CompareRegistryNames(v.name, n) < 0;
+        });
+        if (it != values.end() && RegistryNamesEqual(it->name, value.name)) {
+            it->type = value.type;
+            it->data = std::move(value.data);
+            duplicates = true;
+        } else {
+            values.insert(it, std::move(value));
+        }
         return true;
     }
 
@@ -372,7 +520,7 @@ private:
     // Comma-separated bytes; a backslash at the end of a line continues on the next.
     bool ReadHexData(std::string_view line, size_t pos, std::vector<std::uint8_t>& data) {
         for (;;) {
-            while (pos < line.size() && IsBlank(line[pos])) ++pos;
+            pos = SkipBlanks(line, pos);
             if (pos == line.size()) return true;
             if (line[pos] == '\\' && OnlyBlanksFrom(line, pos + 1)) {
                 Line next;
@@ -380,6 +528,7 @@ private:
                     m_message = "hex data continued past the end";
                     return false;
                 }
+                m_errorLine = next.start;
                 line = next.text;
                 pos = 0;
                 continue;
@@ -388,7 +537,7 @@ private:
             int value = HexValue(line[pos++]);
             if (pos < line.size() && IsHexDigit(line[pos])) value = (value << 4) | HexValue(line[pos++]);
             data.push_back(static_cast<std::uint8_t>(value));
-            while (pos < line.size() && IsBlank(line[pos])) ++pos;
+            pos = SkipBlanks(line, pos);
             if (pos < line.size() && line[pos] == ',') ++pos;
             else if (pos < line.size() && line[pos] != '\\') break;
         }
@@ -398,10 +547,7 @@ private:
 
     std::string_view m_text;
     LineReader m_lines;
-    RegistryKeyNode& m_root;
-    RegistryKeyNode* m_key = nullptr;
-    size_t m_blockStart = std::string_view::npos;
-    std::vector<RegistryKeyNode*> m_chain;  // the last key line's keys, by depth
+    size_t m_errorLine = 0;  // the continuation line being read, when not the value's first
     std::string m_message;
 };
 
@@ -518,51 +664,146 @@ std::string EscapedPath(const RegistryKeyNode& node) {
 // Wine writes a key with values, without subkeys, with a class, or that is a link;
 // other keys appear only as part of their subkeys' paths.
 bool WineWritesKey(const RegistryKeyNode& node) {
-    return !node.Values().empty() || node.SubKeys().empty() || node.className || node.isLink;
+    return !node.Values().empty() || node.SubKeys().empty() || node.ClassName() || node.isLink;
+}
+
+// Gathers the pieces of a hive's text for a sink: stretches of the text read that
+// follow each other go out as one, new text is collected in a buffer.
+class TextAssembler {
+public:
+    TextAssembler(std::string_view text, const std::function<bool(std::string_view)>& sink) : m_text(text), m_sink(sink) {}
+
+    bool Copy(size_t offset, size_t length) {
+        if (length == 0) return true;
+        if (m_buffer.empty() && m_pendingLength > 0 && m_pendingOffset + m_pendingLength == offset) {
+            m_pendingLength += length;
+        } else {
+            if (!Flush()) return false;
+            m_pendingOffset = offset;
+            m_pendingLength = length;
+        }
+        m_last = m_text[offset + length - 1];
+        return true;
+    }
+
+    bool Add(const std::string& rendered) {
+        if (rendered.empty()) return true;
+        if (m_pendingLength > 0 && !Flush()) return false;
+        m_buffer += rendered;
+        m_last = rendered.back();
+        return m_buffer.size() < kBufferSize || Flush();
+    }
+
+    // A hive's text ends with a line break.
+    bool Finish() {
+        if (m_last != '\n' && !Add("\n")) return false;
+        return Flush();
+    }
+
+private:
+    static constexpr size_t kBufferSize = 64 * 1024;
+
+    bool Flush() {
+        if (m_pendingLength > 0) {
+            const std::string_view piece = m_text.substr(m_pendingOffset, m_pendingLength);
+            m_pendingLength = 0;
+            if (!m_sink(piece)) return false;
+        }
+        if (!m_buffer.empty()) {
+            const bool ok = m_sink(m_buffer);
+            m_buffer.clear();
+            return ok;
+        }
+        return true;
+    }
+
+    std::string_view m_text;
+    const std::function<bool(std::string_view)>& m_sink;
+    size_t m_pendingOffset = 0;
+    size_t m_pendingLength = 0;
+    std::string m_buffer;
+    char m_last = '\n';
+};
+
+bool WriteKey(const RegistryKeyNode& node, TextAssembler& out) {
+    if (!node.changed && node.textLength > 0) {
+        if (!out.Copy(node.textOffset, node.textLength)) return false;
+    } else if (node.changed && WineWritesKey(node)) {
+        std::string lines;
+        RenderWineKey(node, EscapedPath(node), lines);
+        if (!out.Add(lines)) return false;
+    }
+    for (const RegistryKeyNode* subkey : node.SubKeys())
+        if (!WriteKey(*subkey, out)) return false;
+    return true;
 }
 
 }  // namespace
 
 void RenderWineKey(const RegistryKeyNode& node, const std::string& escapedPath, std::string& out) {
     char buffer[64];
-    const auto modified = static_cast<std::int64_t>(node.modified);
+    const auto modified = static_cast<std::int64_t>(node.Modified());
     std::snprintf(buffer, sizeof(buffer), "] %u\n#time=%x%08x\n",
                   static_cast<unsigned>((modified - kTicks1601To1970) / kTicksPerSecond),
-                  static_cast<unsigned>(node.modified >> 32), static_cast<unsigned>(node.modified));
+                  static_cast<unsigned>(node.Modified() >> 32), static_cast<unsigned>(node.Modified()));
     out += "\n[";
     out += escapedPath;
     out += buffer;
-    if (node.className) {
+    if (node.ClassName()) {
         out += "#class=\"";
-        AppendEscaped(out, *node.className, "\"\"");
+        AppendEscaped(out, *node.ClassName(), "\"\"");
         out += "\"\n";
     }
     if (node.isLink) out += "#link\n";
     for (const RegistryValue& value : node.Values()) AppendValue(out, value);
 }
 
-WineHive::WineHive() : m_root(std::make_unique<RegistryKeyNode>(std::u16string(), nullptr, RegistryTimeNow())) {}
+WineHive::WineHive() : m_tree(std::make_unique<RegistryKeyTree>()) { m_tree->Root().SetModified(RegistryTimeNow()); }
 
 bool WineHive::Parse(std::string text, std::string& error) {
-    m_root = std::make_unique<RegistryKeyNode>(std::u16string(), nullptr, RegistryTimeNow());
+    m_tree = std::make_unique<RegistryKeyTree>();
     m_arch.clear();
-    m_text.clear();
     m_headerLength = 0;
-    if (const size_t nul = text.find('\0'); nul != std::string::npos) {
-        error = "line " + std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n')) +
-                ": a NUL byte";
-        return false;
-    }
-    HiveParser parser(text, *m_root);
-    size_t headerLength = 0;
-    std::string arch;
-    if (!parser.Run(arch, headerLength, error)) {
-        m_root = std::make_unique<RegistryKeyNode>(std::u16string(), nullptr, RegistryTimeNow());
-        return false;
-    }
     m_text = std::move(text);
+    std::string arch;
+    size_t headerLength = 0;
+    bool ok;
+    if (const void* nul = std::memchr(m_text.data(), '\0', m_text.size())) {
+        error = LineError(m_text, static_cast<size_t>(static_cast<const char*>(nul) - m_text.data()), "a NUL byte");
+        ok = false;
+    } else {
+        ok = HiveIndexer(m_text, *m_tree, *this).Run(arch, headerLength, error);
+    }
+    if (!ok) {
+        m_tree = std::make_unique<RegistryKeyTree>();
+        m_text.clear();
+        return false;
+    }
     m_headerLength = headerLength;
     m_arch = std::move(arch);
+    return true;
+}
+
+bool WineHive::Decode(RegistryKeyNode& key, std::string& error) const {
+    if (!key.NeedsDecoding()) return true;
+    size_t begin = key.textOffset;
+    if (begin < m_text.size() && m_text[begin] == '\n') ++begin;  // the blank line before the key line
+    auto content = std::make_unique<RegistryKeyContent>();
+    bool duplicates = false;
+    if (!KeyDecoder(m_text, begin, key.textOffset + key.textLength).Run(*content, duplicates, error)) return false;
+    key.SetContent(std::move(content));
+    if (duplicates) key.changed = true;
+    return true;
+}
+
+bool WineHive::DecodeAll(std::string& error) {
+    std::vector<RegistryKeyNode*> pending{&Root()};
+    while (!pending.empty()) {
+        RegistryKeyNode* key = pending.back();
+        pending.pop_back();
+        if (!Decode(*key, error)) return false;
+        pending.insert(pending.end(), key->SubKeys().begin(), key->SubKeys().end());
+    }
     return true;
 }
 
@@ -574,31 +815,19 @@ void WineHive::SetNewHeader(const std::string& branch, const std::string& arch) 
     m_arch = arch;
 }
 
-void WineHive::RenderKey(RegistryKeyNode& node, std::string& out) const {
-    const size_t offset = out.size();
-    if (!node.changed && node.textLength > 0) {
-        out.append(m_text, node.textOffset, node.textLength);
-    } else if (node.changed && WineWritesKey(node)) {
-        RenderWineKey(node, EscapedPath(node), out);
-    }
-    node.textOffset = offset;
-    node.textLength = out.size() - offset;
-    node.changed = false;
-    for (const auto& subkey : node.SubKeys()) RenderKey(*subkey, out);
+bool WineHive::Write(const std::function<bool(std::string_view)>& sink) const {
+    TextAssembler out(m_text, sink);
+    return out.Copy(0, m_headerLength) && WriteKey(m_tree->Root(), out) && out.Finish();
 }
 
-const std::string& WineHive::Render() {
-    // The text is rendered into the buffer of the text before last: a hive of many
-    // megabytes costs no fresh memory at each write.
-    std::string& out = m_spare;
-    out.clear();
-    out.reserve(m_text.size() + 4096);
-    out.append(m_text, 0, m_headerLength);
-    RenderKey(*m_root, out);
-    if (!out.empty() && out.back() != '\n') out += '\n';
-    m_text.swap(out);
-    m_headerLength = std::min(m_headerLength, m_text.size());
-    return m_text;
+std::string WineHive::Render() const {
+    std::string text;
+    text.reserve(m_text.size() + 4096);
+    Write([&](std::string_view piece) {
+        text += piece;
+        return true;
+    });
+    return text;
 }
 
 }  // namespace mailwright

@@ -16,8 +16,8 @@ std::string ReadData(const std::string& relative) {
     return text.str();
 }
 
-const RegistryKeyNode* Find(WineHive& hive, std::initializer_list<std::u16string_view> path) {
-    const RegistryKeyNode* node = &hive.Root();
+RegistryKeyNode* Find(WineHive& hive, std::initializer_list<std::u16string_view> path) {
+    RegistryKeyNode* node = &hive.Root();
     for (std::u16string_view name : path) {
         node = node->FindSubKey(name);
         if (!node) return nullptr;
@@ -44,7 +44,37 @@ TEST(WineHive, RealHivesComeBackByteForByte) {
         ASSERT_TRUE(hive.Parse(text, error)) << name << ": " << error;
         EXPECT_EQ("win64", hive.Arch());
         EXPECT_TRUE(hive.Render() == text) << name;
+        // Keys decoded but not changed keep their lines too.
+        ASSERT_TRUE(hive.DecodeAll(error)) << name << ": " << error;
+        EXPECT_TRUE(hive.Render() == text) << name;
     }
+}
+
+TEST(WineHive, ReadingDecodesNoKeyUntilItIsUsed) {
+    const std::string text = ReadData("wine-prefix-win7-64/system.reg");
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Parse(text, error)) << error;
+    size_t keys = 0;
+    std::vector<RegistryKeyNode*> pending{&hive.Root()};
+    while (!pending.empty()) {
+        RegistryKeyNode* node = pending.back();
+        pending.pop_back();
+        if (node->textLength > 0) {
+            ++keys;
+            EXPECT_TRUE(node->NeedsDecoding());
+            EXPECT_TRUE(node->Values().empty());
+        }
+        pending.insert(pending.end(), node->SubKeys().begin(), node->SubKeys().end());
+    }
+    EXPECT_GT(keys, 8000u);
+    RegistryKeyNode* version = Find(hive, {u"Software", u"Microsoft", u"Windows NT", u"CurrentVersion"});
+    ASSERT_NE(nullptr, version);
+    ASSERT_TRUE(hive.Decode(*version, error)) << error;
+    EXPECT_FALSE(version->NeedsDecoding());
+    const RegistryValue* current = version->FindValue(u"CurrentVersion");
+    ASSERT_NE(nullptr, current);
+    EXPECT_EQ(Utf16(u"6.1"), current->data);
 }
 
 TEST(WineHive, ChangedKeysAreWrittenAsWineWritesThem) {
@@ -57,8 +87,9 @@ TEST(WineHive, ChangedKeysAreWrittenAsWineWritesThem) {
     while (!pending.empty()) {
         RegistryKeyNode* node = pending.back();
         pending.pop_back();
+        ASSERT_TRUE(hive.Decode(*node, error)) << error;
         if (node->textLength > 0) node->changed = true;
-        for (const auto& subkey : node->SubKeys()) pending.push_back(subkey.get());
+        pending.insert(pending.end(), node->SubKeys().begin(), node->SubKeys().end());
     }
     EXPECT_TRUE(hive.Render() == text);
 }
@@ -89,10 +120,11 @@ TEST(WineHive, ReadsEveryConstruct) {
     std::string error;
     ASSERT_TRUE(hive.Parse(text, error)) << error;
     EXPECT_EQ("win32", hive.Arch());
-    const RegistryKeyNode* key = Find(hive, {u"software", u"a[X]"});
+    RegistryKeyNode* key = Find(hive, {u"software", u"a[X]"});
     ASSERT_NE(nullptr, key);
-    EXPECT_EQ(0x1d9d3a1b2c3d4e5ULL, key->modified);
-    EXPECT_EQ(u"Cls", key->className.value_or(u""));
+    ASSERT_TRUE(hive.Decode(*key, error)) << error;
+    EXPECT_EQ(0x1d9d3a1b2c3d4e5ULL, key->Modified());
+    EXPECT_EQ(u"Cls", key->ClassName().value_or(u""));
     struct Expected {
         std::u16string name;
         DWORD type;
@@ -152,48 +184,75 @@ TEST(WineHive, WritesValuesTheWayWineDoes) {
     EXPECT_EQ(expected, hive.Render());
 }
 
-TEST(WineHive, BrokenInputIsRefusedWithTheLine) {
+TEST(WineHive, TextNotLaidOutAsAHiveIsRefusedWithTheLine) {
     const std::string header = "WINE REGISTRY Version 2\n;; c\n\n";
     struct Case {
         const char* what;
         std::string text;
+        const char* line;
     };
     const Case cases[] = {
-        {"empty file", ""},
-        {"other header", "WINE REGISTRY Version 1\n"},
-        {"value before a key", header + "\"a\"=\"b\"\n"},
-        {"unclosed key", header + "[Software\\\\A 123\n"},
-        {"text after key", header + "[A] 12x\n"},
-        {"empty component", header + "[A\\\\\\\\B] 1\n"},
-        {"unclosed string", header + "[A] 1\n\"v\"=\"abc\n"},
-        {"unclosed name", header + "[A] 1\n\"v=\"abc\"\n"},
-        {"no equals", header + "[A] 1\n\"v\" \"abc\"\n"},
-        {"unknown type", header + "[A] 1\n\"v\"=qword:1\n"},
-        {"str(3)", header + "[A] 1\n\"v\"=str(3):\"x\"\n"},
-        {"bad dword", header + "[A] 1\n\"v\"=dword:xyz\n"},
-        {"long dword", header + "[A] 1\n\"v\"=dword:123456789\n"},
-        {"bad hex", header + "[A] 1\n\"v\"=hex:0g\n"},
-        {"bad hex type", header + "[A] 1\n\"v\"=hex(zz):00\n"},
-        {"hex continued past end", header + "[A] 1\n\"v\"=hex:00,\\\n"},
-        {"text after string", header + "[A] 1\n\"v\"=\"a\" junk\n"},
-        {"garbage line", header + "[A] 1\nwhat is this\n"},
-        {"bad utf-8", header + "[A] 1\n\"v\"=\"\xc3\x28\"\n"},
-        {"cut utf-8", header + "[A] 1\n\"v\"=\"\xe2\x82"},
-        {"nul byte", header + std::string("[A] 1\n\"v\"=\"a\0b\"\n", 16)},
-        {"name too long", header + "[" + std::string(256, 'n') + "] 1\n"},
+        {"empty file", "", "line 1:"},
+        {"other header", "WINE REGISTRY Version 1\n", "line 1:"},
+        {"value before a key", header + "\"a\"=\"b\"\n", "line 4:"},
+        {"unclosed key", header + "[Software\\\\A 123\n", "line 4:"},
+        {"text after key", header + "[A] 12x\n", "line 4:"},
+        {"empty component", header + "[A\\\\\\\\B] 1\n", "line 4:"},
+        {"garbage line", header + "[A] 1\nwhat is this\n", "line 5:"},
+        {"nul byte", header + std::string("[A] 1\n\"v\"=\"a\0b\"\n", 16), "line 5:"},
+        {"name too long", header + "[" + std::string(256, 'n') + "] 1\n", "line 4:"},
         {"too deep", header + "[" + [] {
              std::string path = "a";
              for (int i = 0; i < 600; ++i) path += "\\\\a";
              return path;
-         }() + "] 1\n"},
-        {"trailing backslash escape", header + "[A] 1\n\"v\"=\"abc\\"},
+         }() + "] 1\n", "line 4:"},
+        {"hex continued past end", header + "[A] 1\n\"v\"=hex:00,\\\n", "line 5:"},
     };
     for (const Case& c : cases) {
         WineHive hive;
         std::string error;
         EXPECT_FALSE(hive.Parse(c.text, error)) << c.what;
-        EXPECT_NE(std::string::npos, error.find("line ")) << c.what << ": " << error;
+        EXPECT_TRUE(error.starts_with(c.line)) << c.what << ": " << error;
         EXPECT_TRUE(hive.Root().SubKeys().empty()) << c.what;
+    }
+}
+
+TEST(WineHive, DamagedValuesFailTheirKeyWithTheLine) {
+    const std::string header = "WINE REGISTRY Version 2\n;; c\n\n[A] 1\n";
+    const std::string after = "\n\n[B] 1\n\"g\"=dword:00000001\n";
+    struct Case {
+        const char* what;
+        std::string lines;
+    };
+    const Case cases[] = {
+        {"unclosed string", "\"v\"=\"abc"},
+        {"unclosed name", "\"v=\"abc\""},
+        {"no equals", "\"v\" \"abc\""},
+        {"unknown type", "\"v\"=qword:1"},
+        {"str(3)", "\"v\"=str(3):\"x\""},
+        {"bad dword", "\"v\"=dword:xyz"},
+        {"long dword", "\"v\"=dword:123456789"},
+        {"bad hex", "\"v\"=hex:0g"},
+        {"bad hex type", "\"v\"=hex(zz):00"},
+        {"text after string", "\"v\"=\"a\" junk"},
+        {"bad utf-8", "\"v\"=\"\xc3\x28\""},
+        {"cut utf-8", "\"v\"=\"\xe2\x82"},
+        {"trailing backslash escape", "\"v\"=\"abc\\"},
+        {"malformed class", "#class=\"k"},
+    };
+    for (const Case& c : cases) {
+        const std::string text = header + c.lines + after;
+        WineHive hive;
+        std::string error;
+        ASSERT_TRUE(hive.Parse(text, error)) << c.what << ": " << error;
+        EXPECT_TRUE(hive.Decode(*Find(hive, {u"B"}), error)) << c.what;
+        RegistryKeyNode* key = Find(hive, {u"A"});
+        ASSERT_NE(nullptr, key) << c.what;
+        EXPECT_FALSE(hive.Decode(*key, error)) << c.what;
+        EXPECT_TRUE(error.starts_with("line 5:")) << c.what << ": " << error;
+        EXPECT_TRUE(key->NeedsDecoding()) << c.what;
+        // The damaged key is written back as it was read.
+        EXPECT_TRUE(hive.Render() == text) << c.what;
     }
 }
 
@@ -210,9 +269,13 @@ TEST(WineHive, DamagedTextNeverCrashesAndWritesBackWhatItRead) {
                 std::string error;
                 if (hive.Parse(damaged, error)) {
                     // What was read comes back unchanged, or at least reads the same.
+                    const bool decoded = hive.DecodeAll(error);
                     const std::string written = hive.Render();
                     WineHive again;
                     EXPECT_TRUE(again.Parse(written, error)) << at << ": " << error;
+                    if (decoded) {
+                        EXPECT_TRUE(again.DecodeAll(error)) << at << ": " << error;
+                    }
                 }
             }
         }

@@ -1,21 +1,23 @@
 #pragma once
-// The subcommands of mailwright-cli. Each takes its arguments after the command
-// name and returns the exit status; a failure prints one line on stderr.
-#include <string>
-#include <vector>
+// The commands of mailwright-cli. Each file adds one command or one group of commands
+// with an Add function listed here; to add a command, write its file, declare its Add
+// function, put it into kCommandGroups and describe the command in the manual page
+// docs/man/mailwright-cli.1.scd (a test checks). A command returns its exit status; a
+// failure prints one line on stderr (Fail).
+#include "cli/CommandLine.h"
 
 namespace mailwright::cli {
 
-using Args = std::vector<std::string>;
+void AddProvidersCommands(CommandLine& cli);
+void AddSessionCommand(CommandLine& cli);
+void AddUpdateCommand(CommandLine& cli);
+void AddCreateCommand(CommandLine& cli);
+void AddDetectCommand(CommandLine& cli);
+void AddNewsreaderCommand(CommandLine& cli);
 
-int RunProviders(const Args& args);
-int RunUpdate(const Args& args);
-int RunSession(const Args& args);
-int RunCreate(const Args& args);
-int RunDetect(const Args& args);
-int RunNewsreader(const Args& args);
-
-// Prints "mailwright-cli: <reason>" on stderr and returns the status.
-int Fail(const std::string& reason, int status = 2);
+// Every Add function, in the order of the help's command list.
+inline constexpr void (*kCommandGroups[])(CommandLine&) = {
+    AddProvidersCommands, AddSessionCommand, AddUpdateCommand, AddCreateCommand, AddDetectCommand, AddNewsreaderCommand,
+};
 
 }  // namespace mailwright::cli

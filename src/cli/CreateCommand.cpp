@@ -4,11 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "account/VeskEmailAddress.h"
 #include "cli/CliCommands.h"
 #include "cli/ClientNames.h"
 #include "cli/ConsoleUserInterface.h"
 #include "creation/CMailAccountCreator.h"
-#include "account/VeskEmailAddress.h"
 #include "providers/CProviderDatabase.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
@@ -17,48 +17,20 @@ namespace mailwright::cli {
 namespace {
 
 struct CreateOptions {
-    std::optional<std::string> email;
+    std::string email;
     std::string name;
     std::optional<std::string> userName;
     std::optional<std::string> profile;
-    std::optional<std::string> client;
+    std::string client;
     bool quiet = false;
 };
 
-// Reads the options; the reason when they are not usable.
-std::optional<std::string> ParseOptions(const Args& args, CreateOptions& options) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& option = args[i];
-        if (option == "--quiet") {
-            options.quiet = true;
-            continue;
-        }
-        if (option != "--email" && option != "--name" && option != "--user-name" && option != "--client" &&
-            option != "--profile")
-            return "unknown option " + option;
-        if (i + 1 == args.size()) return option + " needs a value";
-        const std::string& value = args[++i];
-        if (option == "--email") options.email = value;
-        else if (option == "--name") options.name = value;
-        else if (option == "--user-name") options.userName = value;
-        else if (option == "--profile") options.profile = value;
-        else options.client = value;
-    }
-    if (!options.email) return "--email ADDR is required";
-    if (!options.client) return "--client is required (" + ClientNameList() + ")";
-    return std::nullopt;
-}
-
-}  // namespace
-
-int RunCreate(const Args& args) {
-    CreateOptions options;
-    if (const std::optional<std::string> problem = ParseOptions(args, options)) return Fail("create: " + *problem);
-    const std::optional<MailClientKind> client = ClientByName(*options.client);
-    if (!client) return Fail("create: unknown client \"" + *options.client + "\" (" + ClientNameList() + ")");
+int Create(const CreateOptions& options) {
+    const std::optional<MailClientKind> client = ClientByName(options.client);
+    if (!client) return Fail("create: unknown client \"" + options.client + "\" (" + ClientNameList() + ")");
     // The dialog offers "Create account" only for an address that passes this check.
-    if (!VeskEmailAddress(*options.email).IsValid())
-        return Fail("create: \"" + *options.email + "\" is not an e-mail address");
+    if (!VeskEmailAddress(options.email).IsValid())
+        return Fail("create: \"" + options.email + "\" is not an e-mail address");
     if (options.userName && Trim(*options.userName).empty())
         return Fail("create: --user-name: " + LoadString(IDS_PROVIDE_DATA));
 
@@ -67,9 +39,27 @@ int RunCreate(const Args& args) {
     console->SetProfile(options.profile);
     const std::shared_ptr<IUserInterface> previous = SetUserInterface(console);
     CProviderDatabase::EnsureDatabaseFile();
-    const bool created = CMailAccountCreator(*options.email, options.name, options.quiet).Create(*client);
+    const bool created = CMailAccountCreator(options.email, options.name, options.quiet).Create(*client);
     SetUserInterface(previous);
     return created ? 0 : Fail("create: no account was created", 1);
+}
+
+}  // namespace
+
+void AddCreateCommand(CommandLine& cli) {
+    const auto options = std::make_shared<CreateOptions>();
+    CLI::App& create = cli.AddCommand(cli.Root(), "create", "Create a mail account in a mail client of the session",
+                                      [options] { return Create(*options); });
+    create.add_option("--email", options->email, "The e-mail address of the account")->type_name("ADDR")->required();
+    create.add_option("--name", options->name, "The display name (default: the part before \"@\")")->type_name("NAME");
+    create.add_option("--user-name", options->userName, "The log-on name, for providers that ask for one")
+        ->type_name("NAME");
+    create.add_option("--profile", options->profile, "The Outlook profile that receives the account")
+        ->type_name("NAME");
+    create.add_flag("--quiet", options->quiet, "Show neither error boxes nor the result; the exit status tells");
+    create.add_option("--client", options->client, "The mail client: " + ClientNameList() + " (or live-mail)")
+        ->type_name("CLIENT")
+        ->required();
 }
 
 }  // namespace mailwright::cli

@@ -21,10 +21,7 @@ const char* Running(bool (*test)(), bool& failed) {
     }
 }
 
-}  // namespace
-
-int RunDetect(const Args& args) {
-    if (!args.empty()) return Fail("detect: takes no arguments");
+int Detect() {
     const CMailClientChecker& checker = CMailClientChecker::GetInstance();
     std::cout << "outlook-version: " << checker.m_outlookVersion << "\n"
               << "system-client: " << ClientName(checker.m_systemClient) << "\n"
@@ -34,6 +31,12 @@ int RunDetect(const Args& args) {
     std::cout << "outlook-express-running: " << Running(IsOutlookExpressRunning, failed) << "\n";
     std::cout << "windows-mail-running: " << Running(IsWindowsMailRunning, failed) << std::endl;
     return failed ? 1 : 0;
+}
+
+}  // namespace
+
+void AddDetectCommand(CommandLine& cli) {
+    cli.AddCommand(cli.Root(), "detect", "Show the mail clients found in the session and which of them run", Detect);
 }
 
 }  // namespace mailwright::cli

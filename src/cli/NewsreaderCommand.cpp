@@ -7,13 +7,20 @@
 
 namespace mailwright::cli {
 
-int RunNewsreader(const Args& args) {
-    if (!args.empty()) return Fail("newsreader: takes no arguments");
+namespace {
+
+int ApplyNewsreader() {
     OsVersionInfo version;
     if (!WindowsSession::Current()->GetVersionEx(version))
         return Fail("newsreader: " + LoadString(IDS_OS_UNKNOWN) + " (no Wine prefix: set WINEPREFIX)", 1);
     CIdentityRegWriter writer;
     return ApplyNewsgroupSettings(writer, version) ? 0 : 1;
+}
+
+}  // namespace
+
+void AddNewsreaderCommand(CommandLine& cli) {
+    cli.AddCommand(cli.Root(), "newsreader", "Make the mail client of Windows a newsgroup reader", ApplyNewsreader);
 }
 
 }  // namespace mailwright::cli

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +21,6 @@
 
 namespace mailwright::cli {
 namespace {
-
-constexpr const char* kUsage = "usage: mailwright-cli providers compile SRC OUT | dump FILE | lookup [--file FILE] DOMAIN";
 
 // The Windows path under which the session sees a Unix path given on the command line.
 std::optional<std::string> WindowsPathOf(const std::string& unixPath) {
@@ -117,13 +116,30 @@ int Lookup(const std::optional<std::string>& file, const std::string& domain) {
 
 }  // namespace
 
-int RunProviders(const Args& args) {
-    const std::string command = args.empty() ? "" : args[0];
-    if (command == "compile" && args.size() == 3) return Compile(args[1], args[2]);
-    if (command == "dump" && args.size() == 2) return Dump(args[1]);
-    if (command == "lookup" && args.size() == 2) return Lookup(std::nullopt, args[1]);
-    if (command == "lookup" && args.size() == 4 && args[1] == "--file") return Lookup(args[2], args[3]);
-    return Fail(kUsage);
+void AddProvidersCommands(CommandLine& cli) {
+    CLI::App& providers =
+        cli.AddGroup(cli.Root(), "providers", "Compile, print and search provider databases (providers.lst)");
+
+    struct Arguments {
+        std::string source, output, file, domain;
+        std::optional<std::string> databaseFile;
+    };
+    const auto args = std::make_shared<Arguments>();
+
+    CLI::App& compile = cli.AddCommand(providers, "compile", "Compile a provider source into a database file",
+                                       [args] { return Compile(args->source, args->output); });
+    compile.add_option("SRC", args->source, "The provider source (TOML)")->type_name("")->required();
+    compile.add_option("OUT", args->output, "The database file to write")->type_name("")->required();
+
+    CLI::App& dump = cli.AddCommand(providers, "dump", "Print every record of a database in the source format",
+                                    [args] { return Dump(args->file); });
+    dump.add_option("FILE", args->file, "The database file")->type_name("")->required();
+
+    CLI::App& lookup = cli.AddCommand(providers, "lookup", "Print the provider that account creation would find",
+                                      [args] { return Lookup(args->databaseFile, args->domain); });
+    const std::string fileHelp = "Search this database instead of providers.lst of the application folder";
+    lookup.add_option("--file", args->databaseFile, fileHelp)->type_name("FILE");
+    lookup.add_option("DOMAIN", args->domain, "The domain of an e-mail address")->type_name("")->required();
 }
 
 }  // namespace mailwright::cli

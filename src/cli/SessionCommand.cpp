@@ -10,8 +10,9 @@
 
 namespace mailwright::cli {
 
-int RunSession(const Args& args) {
-    if (!args.empty()) return Fail("usage: mailwright-cli session");
+namespace {
+
+int PrintSession() {
     const std::shared_ptr<WindowsSession> current = WindowsSession::Current();
     WindowsSession& session = *current;
     const std::string prefix = session.PrefixFolder();
@@ -32,14 +33,22 @@ int RunSession(const Args& args) {
     }
     const VeskFsPath folder = GetApplicationFolder();
     std::cout << "Application folder: " << (folder.IsEmpty() ? "none" : folder.Str()) << "\n";
-    std::cout << "Application folder (Unix): " << (folder.IsEmpty() ? "none" : UnixPathOf(folder.Str()).value_or("none"))
-              << "\n";
-    if (!prefix.empty()) std::cout << "Wine running: " << (session.IsWineRunning() ? "yes (registry writes are refused)" : "no") << "\n";
+    std::cout << "Application folder (Unix): "
+              << (folder.IsEmpty() ? "none" : UnixPathOf(folder.Str()).value_or("none")) << "\n";
+    if (!prefix.empty())
+        std::cout << "Wine running: " << (session.IsWineRunning() ? "yes (registry writes are refused)" : "no") << "\n";
     if (auto hives = std::dynamic_pointer_cast<WineHiveStore>(session.Registry())) {
         if (const std::string problem = hives->HiveProblem(); !problem.empty())
             return Fail("registry cannot be read: " + problem, 1);
     }
     return 0;
+}
+
+}  // namespace
+
+void AddSessionCommand(CommandLine& cli) {
+    cli.AddCommand(cli.Root(), "session", "Show the Wine prefix, its Windows version and the application folder",
+                   PrintSession);
 }
 
 }  // namespace mailwright::cli

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -92,15 +93,7 @@ std::optional<int> WaitForResult(CUpdateThread& update, ConsoleUpdateWindows& wi
     }
 }
 
-}  // namespace
-
-int RunUpdate(const Args& args) {
-    std::string url;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--url" && i + 1 < args.size()) url = args[++i];
-        else return Fail("usage: mailwright-cli update [--url URL]");
-    }
-
+int Update(const std::string& url) {
     ConsoleUpdateWindows windows;
     CUpdateThread update(url);
     update.SetWiring(&windows, kUpdateWindow, &windows, nullptr);
@@ -114,6 +107,15 @@ int RunUpdate(const Args& args) {
 
     std::cout << *code << " " << LoadString(UpdateResultTextId(*code)) << std::endl;
     return *code == UPDATE_RESULT_DONE ? 0 : 1;
+}
+
+}  // namespace
+
+void AddUpdateCommand(CommandLine& cli) {
+    const auto url = std::make_shared<std::string>();
+    CLI::App& update = cli.AddCommand(cli.Root(), "update", "Download the provider database and replace providers.lst",
+                                      [url] { return Update(*url); });
+    update.add_option("--url", *url, "Download from this address instead of the update host")->type_name("URL");
 }
 
 }  // namespace mailwright::cli

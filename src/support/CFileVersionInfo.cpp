@@ -16,6 +16,12 @@ void CFileVersionInfo::Reset() {
 bool CFileVersionInfo::ReadVersion(const std::string& fileName) {
     Reset();
     if (fileName.empty() || !FindFirstEntry(fileName)) return false;
+    ReadBuildVersion();
+    return true;
+}
+
+void CFileVersionInfo::ReadBuildVersion() {
+    Reset();
     ParseProductVersion(MAILWRIGHT_VERSION_TEXT);
     VS_FIXEDFILEINFO info{};
     info.dwSignature = 0xFEEF04BD;
@@ -27,7 +33,6 @@ bool CFileVersionInfo::ReadVersion(const std::string& fileName) {
     info.dwFileOS = 0x4;    // VOS__WINDOWS32
     info.dwFileType = 0x1;  // VFT_APP
     m_fixed = info;
-    return true;
 }
 
 void CFileVersionInfo::GetFileVersionText(std::string& text) const {

@@ -35,6 +35,9 @@ public:
     // Reads the version of an existing file of the program; false when there is none.
     bool ReadVersion(const std::string& fileName);
 
+    // The version the build gave the program, wherever its files lie.
+    void ReadBuildVersion();
+
     // Appends "major.minor" of the fixed file version.
     void GetFileVersionText(std::string& text) const;
 

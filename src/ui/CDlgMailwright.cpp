@@ -1,7 +1,6 @@
 #include "ui/CDlgMailwright.h"
 
 #include <QButtonGroup>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -12,8 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "account/VeskEmailAddress.h"
 #include "creation/CMailAccountCreator.h"
+#include "account/VeskEmailAddress.h"
 #include "detection/CMailClientChecker.h"
 #include "support/CFileVersionInfo.h"
 #include "support/EmbeddedResource.h"
@@ -21,12 +20,13 @@
 #include "support/StringTable.h"
 #include "support/VeskException.h"
 #include "support/WinTypes.h"
+#include "support/WindowsSession.h"
+#include "update/UpdateResult.h"
 #include "ui/CQtMessagePoster.h"
 #include "ui/UiImages.h"
 #include "ui/UiText.h"
 #include "ui/VeskHyperLink.h"
 #include "ui/VeskWidgets.h"
-#include "update/UpdateResult.h"
 #include "writers/NewsgroupSettings.h"
 
 namespace mailwright {
@@ -40,12 +40,6 @@ void SetTextIfChanged(QPlainTextEdit* edit, const std::string& text) {
 void SetTextIfChanged(QLineEdit* edit, const std::string& text) {
     const QString value = ToQString(text);
     if (edit->text() != value) edit->setText(value);
-}
-
-// The Windows path of the running program, as the session sees it; empty when no drive holds it.
-std::string OwnExecutablePath() {
-    const QString unixPath = QCoreApplication::applicationFilePath();
-    return WindowsSession::Current()->ToWindowsPath(ToAnsi(unixPath)).value_or(std::string());
 }
 
 }  // namespace
@@ -99,8 +93,12 @@ void CDlgMailwright::CreateControls() {
     m_clientGroup = new QButtonGroup(this);
     m_clientGroup->addButton(m_radioOutlook, 0);
     m_clientGroup->addButton(m_radioSystem, 1);
-    // No default button: Enter outside the address box and the buttons is the OK command.
-    for (QPushButton* button : {m_buttonCreate, m_buttonApply, m_buttonClose}) button->setDefault(false);
+    // No default button, not even for a moment: Qt would frame a focused or first button
+    // as the default, while Enter outside the address box and the buttons is the OK command.
+    for (QPushButton* button : {m_buttonCreate, m_buttonApply, m_buttonClose}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     SetTabOrder({m_editEmail, m_editDisplayName, m_radioOutlook, m_radioSystem, m_buttonCreate, m_buttonApply,
                  m_buttonClose});
@@ -121,8 +119,9 @@ void CDlgMailwright::OnInitDialog() {
     for (VeskHyperLink* link : {m_linkMore, m_linkMaker, m_linkShare, m_linkTools}) link->Attach();
     SetupClientChoice();
 
+    // The build's version: the program's file may lie where no drive of the prefix reaches.
     CFileVersionInfo version;
-    version.ReadVersion(OwnExecutablePath());
+    version.ReadBuildVersion();
     setWindowIcon(ApplicationIcon());
     std::string caption = " Mailwright ";
     version.GetFileVersionText(caption);
@@ -251,13 +250,17 @@ void CDlgMailwright::UpdateCreateButton() {
     m_buttonCreate->setEnabled(!lineBreak && VeskEmailAddress(m_strEmail).IsValid());
 }
 
+// The box being typed in is never written back: its text already is the member, and
+// writing it would move the cursor.
 void CDlgMailwright::OnEmailChange() {
     DoDataExchange(true);
     // The display name follows the address until the user edits it or an "@" appears;
     // from then on the box keeps what it shows.
     if (!m_bDisplayNameEdited && m_strEmail.find('@') == std::string::npos) {
         m_strDisplayName = m_strEmail;
-        DoDataExchange(false);
+        m_bInDataExchange = true;
+        SetTextIfChanged(m_editDisplayName, m_strDisplayName);
+        m_bInDataExchange = false;
     }
     UpdateCreateButton();
 }
@@ -265,7 +268,6 @@ void CDlgMailwright::OnEmailChange() {
 void CDlgMailwright::OnDisplayNameChange() {
     DoDataExchange(true);
     m_bDisplayNameEdited = true;
-    DoDataExchange(false);
 }
 
 void CDlgMailwright::OnCreateAccount() {
@@ -309,7 +311,9 @@ void CDlgMailwright::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
     if (enter && plain) {
-        OnOK();
+        // A focused push button takes Enter, as in any Windows dialog.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
+        else OnOK();
         return;
     }
     VeskTemplateDialog::keyPressEvent(event);

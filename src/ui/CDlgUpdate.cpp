@@ -37,8 +37,11 @@ CDlgUpdate::CDlgUpdate(QWidget* parent)
     connect(m_buttonCancel, &QPushButton::clicked, this, &CDlgUpdate::OnCancelUpdate);
 }
 
-void CDlgUpdate::Create(QWidget* parent) {
-    setParent(parent, kWindowFlags);
+// A window of its own rather than Qt's child of the owner: the owner's modal boxes then
+// leave its Cancel usable, and it opens centred on the screen.
+void CDlgUpdate::Create(QWidget* owner) {
+    setParent(nullptr, kWindowFlags);
+    CQtMessagePoster::Instance().SetOwner(GetSafeHwnd(), owner);
     DoDataExchange();
 }
 

@@ -27,8 +27,8 @@ public:
     static constexpr int IDC_PROGRESS = 1015;
     static constexpr int IDC_CANCEL_UPDATE = 1005;
 
-    // Makes the dialog a hidden tool window of the parent, which receives its Cancel.
-    void Create(QWidget* parent);
+    // Makes the dialog a hidden tool window owned by `owner`, which receives its Cancel.
+    void Create(QWidget* owner);
 
     // Stores the percentage for the next WM_UPDATE_PROGRESS; called on the worker thread.
     void SetProgress(std::int32_t percent) override;

@@ -2,13 +2,14 @@
 
 #include "providers/CProviderDatabase.h"
 #include "ui/CDlgMailwright.h"
+#include "ui/VeskWidgets.h"
 
 namespace mailwright {
 
 bool CMailwrightApp::InitInstance() {
     CProviderDatabase::EnsureDatabaseFile();
     CDlgMailwright dialog;
-    dialog.exec();
+    RunModal(dialog);
     return false;
 }
 

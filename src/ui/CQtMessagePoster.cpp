@@ -22,6 +22,13 @@ HWND CQtMessagePoster::Attach(QWidget* window) {
 void CQtMessagePoster::Detach(HWND window) {
     std::lock_guard lock(m_mutex);
     m_windows.erase(window);
+    m_owners.erase(window);
+}
+
+void CQtMessagePoster::SetOwner(HWND window, const QWidget* owner) {
+    std::lock_guard lock(m_mutex);
+    if (HWND ownerHandle = owner ? HandleOf(owner) : nullptr) m_owners[window] = ownerHandle;
+    else m_owners.erase(window);
 }
 
 QWidget* CQtMessagePoster::FromHandle(HWND window) {
@@ -39,8 +46,9 @@ HWND CQtMessagePoster::HandleOf(const QWidget* window) {
 HWND CQtMessagePoster::GetParent(HWND window) {
     std::lock_guard lock(m_mutex);
     const auto it = m_windows.find(window);
-    if (it == m_windows.end() || !it->second->parentWidget()) return nullptr;
-    return HandleOf(it->second->parentWidget());
+    if (it == m_windows.end()) return nullptr;
+    if (const auto owner = m_owners.find(window); owner != m_owners.end()) return owner->second;
+    return it->second->parentWidget() ? HandleOf(it->second->parentWidget()) : nullptr;
 }
 
 bool CQtMessagePoster::PostMessage(HWND window, unsigned message, WPARAM wParam, LPARAM lParam) {

@@ -25,6 +25,10 @@ public:
     // The window behind the handle; null when there is none. On the user-interface thread.
     QWidget* FromHandle(HWND window);
 
+    // Makes `owner` the window's parent for GetParent, as a Windows owner is, though Qt
+    // keeps the window apart from it. On the user-interface thread.
+    void SetOwner(HWND window, const QWidget* owner);
+
     HWND GetParent(HWND window) override;
     bool PostMessage(HWND window, unsigned message, WPARAM wParam, LPARAM lParam) override;
 
@@ -34,6 +38,7 @@ private:
 
     std::mutex m_mutex;
     std::map<HWND, QWidget*> m_windows;
+    std::map<HWND, HWND> m_owners;
     std::uintptr_t m_nextHandle = 0x10;
 };
 

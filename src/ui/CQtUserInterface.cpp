@@ -11,16 +11,26 @@
 #include "ui/CDlgCustomUserName.h"
 #include "ui/CDlgProfileSelect.h"
 #include "ui/UiText.h"
+#include "ui/VeskWidgets.h"
 
 namespace mailwright {
 namespace {
 
 constexpr unsigned MB_YESNOCANCEL = 0x3;
 
-// The window the user works in: the open modal dialog, else the active window.
-QWidget* ActiveWindow() {
+bool CanOwn(const QWidget* window) {
+    return window && window->isVisible() && (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog);
+}
+
+// The window the user works in: the open modal dialog, else the active window, else the
+// program's visible main window. A tool window (the update dialog) never owns a box: the
+// box would take its Cancel away.
+QWidget* OwnerWindow() {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return QApplication::activeWindow();
+    if (QWidget* active = QApplication::activeWindow(); CanOwn(active)) return active;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (CanOwn(window)) return window;
+    return nullptr;
 }
 
 QMessageBox::Icon IconOf(unsigned style, bool applicationBox) {
@@ -73,7 +83,7 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& text, const std::
 }
 
 int RunMessageBox(QMessageBox& box) {
-    box.exec();
+    RunModal(box);
     switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Ok: return IDOK;
     case QMessageBox::Yes: return IDYES;
@@ -83,31 +93,31 @@ int RunMessageBox(QMessageBox& box) {
 }
 
 int CQtUserInterface::MessageBox(const std::string& text, unsigned style) {
-    auto box = MakeMessageBox(text, LoadString(IDS_APP_TITLE), style, true, ActiveWindow());
+    auto box = MakeMessageBox(text, LoadString(IDS_APP_TITLE), style, true, OwnerWindow());
     return RunMessageBox(*box);
 }
 
 int CQtUserInterface::ErrorBox(const std::string& text, const std::string& caption, unsigned style) {
-    auto box = MakeMessageBox(text, caption, style, false, ActiveWindow());
+    auto box = MakeMessageBox(text, caption, style, false, OwnerWindow());
     return RunMessageBox(*box);
 }
 
 std::optional<std::string> CQtUserInterface::AskUserName(const std::string& prompt) {
-    CDlgCustomUserName dialog(prompt, ActiveWindow());
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    CDlgCustomUserName dialog(prompt, OwnerWindow());
+    if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
     return dialog.GetUserName();
 }
 
 std::optional<std::string> CQtUserInterface::ChooseProfile(const std::vector<std::string>& profiles,
                                                            int outlookVersion) {
-    CDlgProfileSelect dialog(profiles, outlookVersion, ActiveWindow());
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    CDlgProfileSelect dialog(profiles, outlookVersion, OwnerWindow());
+    if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
     return dialog.GetSelectedText();
 }
 
 void CQtUserInterface::ShowResult(const ResultMessage& message) {
-    CDlgComment dialog(message, ActiveWindow());
-    dialog.exec();
+    CDlgComment dialog(message, OwnerWindow());
+    RunModal(dialog);
 }
 
 }  // namespace mailwright

@@ -1,6 +1,6 @@
 #pragma once
-// The program's narrow strings are in the ANSI code page (the locale's character set);
-// Qt's are UTF-16. Every text crosses between them here.
+// The program's narrow strings are UTF-8 whatever the locale (UTF-8 is the process's
+// ANSI code page); Qt's are UTF-16. Every text crosses between them here, without loss.
 #include <QString>
 #include <string>
 #include <string_view>

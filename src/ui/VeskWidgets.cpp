@@ -1,5 +1,6 @@
 #include "ui/VeskWidgets.h"
 
+#include <QDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QPalette>
@@ -42,6 +43,11 @@ QFrame* MakeEtchedLine() {
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     return line;
+}
+
+int RunModal(QDialog& dialog) {
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec();
 }
 
 }  // namespace mailwright

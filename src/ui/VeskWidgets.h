@@ -2,6 +2,7 @@
 // Qt widgets set up to behave like the Windows controls the templates name.
 #include <QString>
 
+class QDialog;
 class QFrame;
 class QLabel;
 class QPlainTextEdit;
@@ -21,5 +22,10 @@ QLabel* MakeLabel(const QString& text);
 
 // An etched horizontal line.
 QFrame* MakeEtchedLine();
+
+// Runs a dialog modal to its owner (parent) alone, as a Windows dialog disables only its
+// owner: the program's other windows, such as the update dialog, stay usable, and a
+// dialog without owner blocks nothing. Returns the dialog's result.
+int RunModal(QDialog& dialog);
 
 }  // namespace mailwright

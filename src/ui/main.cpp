@@ -7,8 +7,13 @@
 #include "ui/CMailwrightApp.h"
 #include "ui/CQtUserInterface.h"
 
-int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+int main(int, char**) {
+    // The command line has no effect: Qt sees the program's name alone, so none of its
+    // own options (-platform, -style, -reverse...) can change or break the program.
+    static char name[] = "mailwright";
+    static char* arguments[] = {name, nullptr};
+    static int count = 1;
+    QApplication application(count, arguments);
     QApplication::setApplicationName(QStringLiteral("mailwright"));
     QApplication::setDesktopFileName(QStringLiteral("mailwright"));
     mailwright::SetUserInterface(std::make_shared<mailwright::CQtUserInterface>());

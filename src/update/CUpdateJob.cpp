@@ -14,8 +14,12 @@
 namespace mailwright {
 
 CUpdateJob::CUpdateJob(const Wiring& wiring, std::string urlOverride, DWORD timeoutMs,
-                       std::shared_ptr<VeskWorkerGate> gate)
-    : m_strUrlOverride(std::move(urlOverride)), m_dwTimeout(timeoutMs), m_wiring(wiring), m_pGate(std::move(gate)) {}
+                       std::shared_ptr<VeskWorkerGate> gate, std::optional<std::string> databaseFile)
+    : m_strUrlOverride(std::move(urlOverride)),
+      m_databaseFile(std::move(databaseFile)),
+      m_dwTimeout(timeoutMs),
+      m_wiring(wiring),
+      m_pGate(std::move(gate)) {}
 
 std::string CUpdateJob::DefaultUrl() {
     return std::string("http://") + MAILWRIGHT_UPDATE_HOST + "/downloads/" + LoadString(IDS_DATABASE_FILE);
@@ -112,9 +116,10 @@ double CUpdateJob::ParseContentLength(const std::string& value) {
 // The new database goes to a temporary file beside the old one and replaces it only
 // when complete; a failure at any step leaves the old file as it was.
 bool CUpdateJob::SaveDatabase() {
+    if (!m_databaseFile) return false;
     bool saved = false;
     m_pGate->Pass([&] {
-        VeskFileWrite file(CProviderDatabase::GetDatabasePath().Str(), FILE_SHARE_WRITE);
+        VeskFileWrite file(VeskFileWrite::UnixPath{*m_databaseFile});
         saved = file.IsOpen() && file.Write(m_pClient->GetBody(), m_pClient->GetBodyLength()) && file.Close();
     });
     return saved;

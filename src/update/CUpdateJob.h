@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "support/WinTypes.h"
@@ -26,9 +27,11 @@ public:
         IProgress* pProgress = nullptr;
     };
 
-    // An empty urlOverride means the built-in download address.
-    CUpdateJob(const Wiring& wiring, std::string urlOverride, DWORD timeoutMs,
-               std::shared_ptr<VeskWorkerGate> gate);
+    // An empty urlOverride means the built-in download address. databaseFile is the Unix
+    // path of providers.lst, found on the owner's thread (the worker asks the session
+    // nothing); none when no drive holds it, so that a download cannot be saved.
+    CUpdateJob(const Wiring& wiring, std::string urlOverride, DWORD timeoutMs, std::shared_ptr<VeskWorkerGate> gate,
+               std::optional<std::string> databaseFile);
 
     // Makes the HTTP client and the request settings; false when that fails.
     bool Initialize();
@@ -57,6 +60,7 @@ private:
     bool m_bDownloaded = false;
     std::string m_strUrl;
     std::string m_strUrlOverride;
+    std::optional<std::string> m_databaseFile;
     DWORD m_dwTimeout;
     Wiring m_wiring;
     std::shared_ptr<VeskWorkerGate> m_pGate;

@@ -1,5 +1,7 @@
 #include "update/CUpdateThread.h"
 
+#include "providers/CProviderDatabase.h"
+#include "support/FileSystem.h"
 #include "update/IMessagePoster.h"
 
 namespace mailwright {
@@ -25,7 +27,9 @@ std::unique_ptr<CUpdateJob> CUpdateThread::CreateJob(std::shared_ptr<VeskWorkerG
     // Asked here, on the owner's thread: the windows belong to it.
     wiring.hResultWnd = m_pPoster ? m_pPoster->GetParent(m_hNotifyWnd) : nullptr;
     wiring.pProgress = m_pProgress;
-    return std::make_unique<CUpdateJob>(wiring, m_strUrlOverride, m_dwTimeout, std::move(gate));
+    // The session (the prefix's registry, its drives) is the owner's too.
+    return std::make_unique<CUpdateJob>(wiring, m_strUrlOverride, m_dwTimeout, std::move(gate),
+                                        UnixPathOf(CProviderDatabase::GetDatabasePath().Str()));
 }
 
 }  // namespace mailwright

@@ -52,10 +52,11 @@ public:
         return true;
     }
 
+    // Resume and Pause leave the done event alone: only the thread writes it, as its last
+    // act, so a call that meets the thread's end cannot make an ended worker look alive.
     virtual void Resume() {
         std::lock_guard lock(m_cs);
         if (!IsRunning()) return;
-        m_pState->m_hDoneEvent.Reset();
         m_pState->m_hStopEvent.Reset();
         m_pState->m_hRunEvent.Set();
     }
@@ -64,7 +65,6 @@ public:
     virtual void Pause() {
         std::lock_guard lock(m_cs);
         if (!IsRunning()) return;
-        m_pState->m_hDoneEvent.Reset();
         m_pState->m_hStopEvent.Reset();
         m_pState->m_hRunEvent.Reset();
     }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDialog>
+#include <QPushButton>
+#include <QProcess>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,6 +17,7 @@
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/TempFolder.h"
 #include "ui/CDlgMailwright.h"
+#include "ui/CDlgUpdate.h"
 #include "ui/CMailwrightApp.h"
 
 namespace mailwright {
@@ -70,6 +75,30 @@ TEST_F(AppStartTest, APresentDatabaseIsLeftAsItIsWhateverItHolds) {
     }
 }
 
+// The program's main dialog blocks no other window of the program: its update dialog
+// answers Cancel while the main dialog runs.
+TEST_F(AppStartTest, TheMainDialogLeavesTheUpdateDialogUsable) {
+    bool found = false, clicked = false;
+    WhenModal([&](QWidget* modal) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* update = qobject_cast<CDlgUpdate*>(window);
+            if (!update) continue;
+            found = true;
+            update->show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(update));
+            auto* cancel = qobject_cast<QPushButton*>(update->Control(CDlgUpdate::IDC_CANCEL_UPDATE));
+            QObject::connect(cancel, &QPushButton::clicked, [&clicked] { clicked = true; });
+            ClickAsTheUser(cancel);
+        }
+        static_cast<QDialog*>(modal)->reject();
+    });
+    CMailClientChecker::ResetInstance();
+    CMailwrightApp().InitInstance();
+    CMailClientChecker::ResetInstance();
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(clicked) << "the main dialog blocked the update dialog";
+}
+
 // A session whose Application Data folder cannot be found.
 class SessionWithoutAppData : public WindowsSession {
 public:
@@ -95,6 +124,32 @@ TEST(AppStartWithoutApplicationFolder, ChecksAndWritesTheSameFile) {
     EXPECT_EQ(work.ReadFile("providers.lst"), "kept");  // found again, so not written again
     WindowsSession::SetCurrent(previous);
     fs::current_path(previousDirectory);
+}
+
+// Qt's own options among them: the program must neither obey nor choke on them. Only
+// the environment chooses the offscreen platform.
+TEST(DialogProgram, ItsCommandLineHasNoEffect) {
+    TempFolder home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.Path()));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(home.Sub("data")));
+    environment.remove(QStringLiteral("WINEPREFIX"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(MW_BINARY_DIR "/src/ui/mailwright"),
+                  {QStringLiteral("-platform"), QStringLiteral("no-such-platform"), QStringLiteral("-style=no-such-style"),
+                   QStringLiteral("-reverse"), QStringLiteral("a=b"), QStringLiteral("/x")});
+    ASSERT_TRUE(program.waitForStarted());
+
+    // The default database is written just before the main dialog opens.
+    const fs::path database = home.Sub("data/Mailwright/providers.lst");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(database) || program.state() == QProcess::NotRunning; }, 30000))
+        << "the program neither started nor ended";
+    EXPECT_TRUE(fs::exists(database)) << program.readAllStandardError().toStdString();
+    EXPECT_EQ(program.state(), QProcess::Running);
+    program.kill();
+    program.waitForFinished();
 }
 
 }  // namespace

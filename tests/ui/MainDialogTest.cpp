@@ -6,6 +6,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <filesystem>
+
+#include "BuildConfig.h"
 
 #include "detection/CMailClientChecker.h"
 #include "registry/MemoryRegistry.h"
@@ -17,6 +20,7 @@
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/RegistryFixture.h"
+#include "testlib/TempWinePrefix.h"
 #include "ui/CDlgMailwright.h"
 #include "ui/VeskHyperLink.h"
 #include "UiTestSupport.h"
@@ -177,6 +181,23 @@ TEST_F(MainDialogTest, CaptionIconBandAndLinks) {
     }
 }
 
+// The program's file lies outside every drive of a prefix without Z:; the caption still
+// carries the build's version.
+TEST(MainDialogCaption, ShowsTheBuildsVersionInAPrefixWithoutDriveZ) {
+    TempWinePrefix prefix(WindowsRelease::WinXP, false);
+    std::filesystem::remove(prefix.Path() + "/dosdevices/z:");
+    ScopedPrefixSession session(prefix);
+    ASSERT_FALSE(WindowsSession::Current()->DriveRoot('z'));
+    ScopedRecordingUserInterface ui;
+    CMailClientChecker::ResetInstance();
+    {
+        CDlgMailwright dialog;
+        EXPECT_EQ(dialog.windowTitle().toStdString(), " Mailwright " + std::to_string(MAILWRIGHT_VERSION_MAJOR) + "." +
+                                                          std::to_string(MAILWRIGHT_VERSION_MINOR));
+    }
+    CMailClientChecker::ResetInstance();
+}
+
 TEST_F(MainDialogTest, DisplayNameEchoesTheAddressUntilAnAtSign) {
     OnMachine(kXp);
     Show();
@@ -210,6 +231,67 @@ TEST_F(MainDialogTest, APastedAddressLeavesTheDisplayNameEmpty) {
     Email()->insertPlainText(QStringLiteral("john@gmail.com"));
     EXPECT_EQ(DisplayName()->text(), QString());
     EXPECT_TRUE(Create()->isEnabled());
+}
+
+// Typing into the middle of either box, with letters the C locale's character set lacks:
+// nothing is lost and the cursor stays behind the typed letter.
+void TypeLetters(QWidget* box, const QString& letters) {
+    // keyClicks knows only ASCII; a letter of any other script comes as the key's text.
+    for (const QChar letter : letters) QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(letter), Qt::NoModifier);
+}
+
+TEST_F(MainDialogTest, TypingKeepsTheTextAndTheCursorUnderTheCLocale) {
+    ScopedCLocale locale;
+    OnMachine(kXp);
+    Show();
+    TypeLetters(Email(), QStringLiteral(u"jań"));
+    EXPECT_EQ(DisplayName()->text(), QStringLiteral(u"jań"));
+    QTest::keyClick(Email(), Qt::Key_Home);
+    TypeLetters(Email(), QStringLiteral(u"ż"));
+    EXPECT_EQ(Email()->toPlainText(), QStringLiteral(u"żjań"));
+    EXPECT_EQ(Email()->textCursor().position(), 1);
+    EXPECT_EQ(DisplayName()->text(), QStringLiteral(u"żjań"));
+
+    TypeLetters(DisplayName(), QStringLiteral(u" Łój"));
+    DisplayName()->setCursorPosition(1);
+    TypeLetters(DisplayName(), QStringLiteral(u"ó"));
+    EXPECT_EQ(DisplayName()->text(), QStringLiteral(u"żójań Łój"));
+    EXPECT_EQ(DisplayName()->cursorPosition(), 2);
+}
+
+// Enter never presses a button that has no focus, so none may be framed as the default,
+// whichever control holds the focus.
+TEST_F(MainDialogTest, NoButtonLooksLikeTheDefault) {
+    OnMachine(kXp);
+    Show();
+    QTest::keyClicks(Email(), QStringLiteral("john@gmail.com"));
+    const std::vector<QPushButton*> buttons = {Create(), Get<QPushButton>(CDlgMailwright::IDC_APPLY),
+                                               Get<QPushButton>(IDOK)};
+    for (QWidget* focus : {static_cast<QWidget*>(Email()), static_cast<QWidget*>(DisplayName()),
+                           static_cast<QWidget*>(Second()), static_cast<QWidget*>(Create()),
+                           m_dialog->Control(IDOK), static_cast<QWidget*>(Email())}) {
+        focus->setFocus(Qt::TabFocusReason);
+        for (QPushButton* button : buttons)
+            EXPECT_FALSE(button->isDefault()) << button->text().toStdString() << " with the focus on "
+                                              << focus->objectName().toStdString();
+    }
+}
+
+// Like a Windows dialog, Enter presses the push button that has the focus.
+TEST_F(MainDialogTest, EnterPressesTheFocusedButton) {
+    OnMachine(kXp);
+    Show();
+    QTest::keyClicks(Email(), QStringLiteral("john@gmail.com"));
+    Create()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Create(), Qt::Key_Return);
+    ASSERT_EQ(m_ui->Calls().size(), 1u);
+    EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Result);
+    EXPECT_TRUE(m_dialog->isVisible());
+
+    m_dialog->Control(IDOK)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(m_dialog->Control(IDOK), Qt::Key_Return);
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
 }
 
 TEST_F(MainDialogTest, EnterClosesOutsideTheAddressBoxAndBreaksTheLineInside) {

@@ -6,7 +6,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QTest>
 #include <QTimer>
+#include <clocale>
 
 namespace mailwright::testing {
 
@@ -18,6 +20,12 @@ void WhenModal(std::function<void(QWidget*)> act) {
         }
         WhenModal(std::move(act));
     });
+}
+
+void ClickAsTheUser(QWidget* control) {
+    QWidget* window = control->window();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      control->mapTo(window, control->rect().center()));
 }
 
 QString ScreenshotFolder() {
@@ -50,6 +58,10 @@ void SaveScreenshot(QWidget& widget, const QString& name) {
     painter.end();
     image.save(ScreenshotFolder() + QLatin1Char('/') + name + QStringLiteral(".png"), "PNG");
 }
+
+ScopedCLocale::ScopedCLocale() : m_previous(std::setlocale(LC_ALL, nullptr)) { std::setlocale(LC_ALL, "C"); }
+
+ScopedCLocale::~ScopedCLocale() { std::setlocale(LC_ALL, m_previous.c_str()); }
 
 int FakeLinkOpener::ShellOpen(const std::string& address) {
     calls.push_back("shell " + address);

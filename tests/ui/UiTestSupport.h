@@ -3,10 +3,14 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "ui/VeskLinkOpener.h"
+
+// GoogleTest prints Qt strings as their text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace mailwright::testing {
 
@@ -14,11 +18,27 @@ namespace mailwright::testing {
 // step). A zero-delay timer polls until a modal widget shows up.
 void WhenModal(std::function<void(QWidget*)> act);
 
+// A click as the user makes it: through the window system, which holds back input from
+// a window that a modal dialog blocks.
+void ClickAsTheUser(QWidget* control);
+
 // The folder of the screenshots, under the build folder; made when missing.
 QString ScreenshotFolder();
 
 // Saves a rendering of the widget (its client area) as <name>.png in the screenshot folder.
 void SaveScreenshot(QWidget& widget, const QString& name);
+
+// The C locale while the object lives, as under a bare "LANG=C"; the previous one comes back after.
+class ScopedCLocale {
+public:
+    ScopedCLocale();
+    ~ScopedCLocale();
+    ScopedCLocale(const ScopedCLocale&) = delete;
+    ScopedCLocale& operator=(const ScopedCLocale&) = delete;
+
+private:
+    std::string m_previous;
+};
 
 // A link opener that records what the link asks and answers from a script.
 class FakeLinkOpener : public VeskLinkOpener {

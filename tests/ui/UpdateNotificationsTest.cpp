@@ -3,11 +3,13 @@
 // download and each result code writes its text and closes it, or not.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QTest>
 #include <atomic>
@@ -103,6 +105,10 @@ protected:
     void Open(Answer first) {
         Serve(std::move(first));
         m_dialog = std::make_unique<CDlgMailwright>(nullptr, m_server.Url("/db"));
+        // The update dialog is a window of its own; the main dialog's is the only one alive.
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* update = qobject_cast<CDlgUpdate*>(window)) m_update = update;
+        ASSERT_NE(m_update, nullptr);
         m_dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
         QTest::keyClicks(m_dialog->Control(CDlgMailwright::IDC_EMAIL), QStringLiteral("john@gmail.com"));
@@ -115,7 +121,7 @@ protected:
         QTest::mouseClick(create, Qt::LeftButton);
     }
 
-    CDlgUpdate& Update() const { return *m_dialog->findChild<CDlgUpdate*>(); }
+    CDlgUpdate& Update() const { return *m_update; }
     std::string Message() const {
         return qobject_cast<QLabel*>(Update().Control(CDlgUpdate::IDC_MESSAGE))->text().toStdString();
     }
@@ -142,6 +148,7 @@ protected:
     std::atomic<int> m_answered{0};
     TestHttpServer m_server;
     std::unique_ptr<CDlgMailwright> m_dialog;
+    CDlgUpdate* m_update = nullptr;
 };
 
 struct ResultCase {
@@ -315,6 +322,33 @@ TEST_F(UpdateNotificationsTest, ResultsArriveWhileAMessageBoxOfTheCreationIsOpen
     EXPECT_TRUE(boxOpen);
     EXPECT_EQ(seenInBox, Text(IDS_UPDATE_CONNECTION_ERROR));
     EXPECT_TRUE(Update().isVisible());
+}
+
+// A box of the creation flow blocks the main dialog only: the update dialog's Cancel
+// still answers, and the update dialog opens centred on the screen.
+TEST_F(UpdateNotificationsTest, CancelStaysUsableWhileAMessageBoxOfTheCreationIsOpen) {
+    auto previous = SetUserInterface(std::make_shared<CQtUserInterface>());
+    Open(Database);
+    m_dialog->move(0, 0);
+    QTest::keyClicks(m_dialog->Control(CDlgMailwright::IDC_EMAIL), QStringLiteral(".unknown"));  // no provider
+
+    bool boxOpen = false, cancelled = false, mainDialogBlocked = false;
+    QPoint offCentre;
+    WhenModal([&](QWidget* modal) {
+        boxOpen = qobject_cast<QMessageBox*>(modal) != nullptr;
+        offCentre = Update().frameGeometry().center() - Update().screen()->availableGeometry().center();
+        ClickAsTheUser(m_dialog->Control(IDOK));
+        mainDialogBlocked = m_dialog->isVisible();
+        ClickAsTheUser(Update().Control(CDlgUpdate::IDC_CANCEL_UPDATE));
+        cancelled = WaitForMessage(IDS_UPDATE_INTERRUPTED) && !Update().isVisible();
+        qobject_cast<QMessageBox*>(modal)->accept();
+    });
+    PressCreate();
+    SetUserInterface(previous);
+    EXPECT_TRUE(boxOpen);
+    EXPECT_TRUE(mainDialogBlocked) << "Close answered while the box was open";
+    EXPECT_TRUE(cancelled) << "the box blocked the update dialog";
+    EXPECT_LE(offCentre.manhattanLength(), 2) << offCentre.x() << "," << offCentre.y();
 }
 
 }  // namespace

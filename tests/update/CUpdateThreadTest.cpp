@@ -8,8 +8,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "UpdateTestSupport.h"
+#include "support/WindowsSession.h"
 #include "testlib/TempFolder.h"
 #include "update/CUpdateThread.h"
 #include "update/UpdateResult.h"
@@ -217,6 +221,56 @@ TEST_F(UpdateTest, WithoutAnApplicationFolderTheFileGoesToTheCurrentFolder) {
     std::filesystem::current_path(previous);
     EXPECT_EQ(result, UPDATE_RESULT_DONE);
     EXPECT_EQ(current.ReadFile("providers.lst"), kDatabase);
+}
+
+// The session without a prefix, noting every thread that asks it something.
+class ThreadNotingSession : public WindowsSession {
+public:
+    std::optional<std::string> DriveRoot(char letter) const override {
+        Note();
+        return WindowsSession::DriveRoot(letter);
+    }
+    std::string GetAppDataFolder() const override {
+        Note();
+        return WindowsSession::GetAppDataFolder();
+    }
+    std::shared_ptr<RegistryStore> Registry() const override {
+        Note();
+        return WindowsSession::Registry();
+    }
+    bool GetVersionEx(OsVersionInfo& info) const override {
+        Note();
+        return WindowsSession::GetVersionEx(info);
+    }
+    std::optional<std::string> EnvironmentVariable(const std::string& name) const override {
+        Note();
+        return WindowsSession::EnvironmentVariable(name);
+    }
+    std::set<std::thread::id> Threads() const {
+        std::lock_guard lock(m_mutex);
+        return m_threads;
+    }
+
+private:
+    void Note() const {
+        std::lock_guard lock(m_mutex);
+        m_threads.insert(std::this_thread::get_id());
+    }
+    mutable std::mutex m_mutex;
+    mutable std::set<std::thread::id> m_threads;
+};
+
+// The prefix's registry and drives belong to the user-interface thread: the database's
+// place is found before the worker starts.
+TEST_F(UpdateTest, TheWorkerAsksTheSessionNothing) {
+    auto session = std::make_shared<ThreadNotingSession>();
+    auto previous = WindowsSession::SetCurrent(session);
+    Serve(m_server.Server(), "/db", 200, kDatabase);
+    const int result = RunUpdate("/db");
+    WindowsSession::SetCurrent(previous);
+    EXPECT_EQ(result, UPDATE_RESULT_DONE);
+    EXPECT_EQ(DatabaseContent(), kDatabase);
+    EXPECT_EQ(session->Threads(), std::set<std::thread::id>{std::this_thread::get_id()}) << "the worker asked the session";
 }
 
 // Headers, then part of the body, then silence until the test lets go.

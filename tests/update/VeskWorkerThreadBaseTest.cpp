@@ -189,6 +189,53 @@ TEST(VeskWorkerThreadBase, AWorkerThatMissesStopOutlivesItsObjectWithoutEffects)
     EXPECT_EQ(script->effects, 0) << "the gate was closed when Stop returned";
 }
 
+// A worker whose thread ends just after Resume or Pause has found it running, the
+// window that a control operation can meet by chance, made certain.
+class WorkerEndingMidCall : public FakeWorker {
+public:
+    WorkerEndingMidCall(std::shared_ptr<JobScript> script, Latch& hold) : FakeWorker(std::move(script)), m_hold(hold) {}
+    void EndDuringTheNextCall() { m_armed = true; }
+
+    bool IsRunning() override {
+        const bool running = FakeWorker::IsRunning();
+        if (running && m_armed.exchange(false)) {
+            m_hold.Release();  // the run returns false and the thread ends
+            EXPECT_TRUE(WaitUntil([this] { return !FakeWorker::IsRunning(); }));
+        }
+        return running;
+    }
+
+private:
+    Latch& m_hold;
+    std::atomic<bool> m_armed{false};
+};
+
+TEST(VeskWorkerThreadBase, AControlCallRacingWithTheEndLeavesTheWorkerEnded) {
+    const struct {
+        const char* name;
+        void (FakeWorker::*call)();
+    } calls[] = {{"Resume", &FakeWorker::Resume}, {"Pause", &FakeWorker::Pause}};
+    for (const auto& c : calls) {
+        SCOPED_TRACE(c.name);
+        auto script = std::make_shared<JobScript>();
+        script->runsWanted = 1;
+        Latch hold;
+        script->holdRun = &hold;
+        WorkerEndingMidCall worker(script, hold);
+        ASSERT_TRUE(worker.Start(1));
+        worker.Resume();
+        ASSERT_TRUE(script->firstRunStarted.Wait(10s));
+        worker.EndDuringTheNextCall();
+        (worker.*c.call)();
+        EXPECT_FALSE(worker.IsRunning()) << "the ended worker looks alive";
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_TRUE(worker.Stop(15000));
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 5s) << "Stop waited for a worker that had ended";
+        EXPECT_TRUE(worker.Start(1)) << "Start refused after the worker ended";
+        EXPECT_TRUE(worker.Stop(5000));
+    }
+}
+
 TEST(VeskWorkerThreadBase, TheDestructorStopsAWorkerInItsIntervalWait) {
     auto script = std::make_shared<JobScript>();
     auto worker = std::make_unique<FakeWorker>(script);

@@ -1,6 +1,8 @@
 // Draws the program's images: the header band bitmap (data/band.png, 49 x 35 on white,
-// which the band leaves out) and the program icon (data/mailwright.png, 48 x 48).
+// which the band leaves out), the program icon (data/mailwright.png, 48 x 48) and the
+// icon in the sizes of the desktop's icon theme (data/icons/NxN/mailwright.png).
 //   mailwright-draw-images DATA_FOLDER
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -64,13 +66,26 @@ bool DrawBand(const QString& path) {
     return image.save(path, "PNG");
 }
 
-bool DrawIcon(const QString& path) {
-    QImage image(48, 48, QImage::Format_ARGB32);
+// The icon is drawn for 48 x 48 pixels and scaled to the other sizes.
+bool DrawIcon(const QString& path, int size = 48) {
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter painter(&image);
+    painter.scale(size / 48.0, size / 48.0);
     DrawEnvelope(painter, QRectF(2.5, 8.5, 38, 27), 9.5);
     painter.end();
     return image.save(path, "PNG");
+}
+
+// The sizes of the hicolor icon theme that desktops look up for applications.
+constexpr int kThemeSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+bool DrawThemeIcons(const QString& folder) {
+    for (const int size : kThemeSizes) {
+        const QString sizeFolder = QStringLiteral("%1/icons/%2x%2").arg(folder).arg(size);
+        if (!QDir().mkpath(sizeFolder) || !DrawIcon(sizeFolder + QStringLiteral("/mailwright.png"), size)) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -83,7 +98,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const bool drawn = DrawBand(folder + QStringLiteral("/band.png")) && DrawIcon(folder + QStringLiteral("/mailwright.png"));
+    const bool drawn = DrawBand(folder + QStringLiteral("/band.png")) &&
+                       DrawIcon(folder + QStringLiteral("/mailwright.png")) && DrawThemeIcons(folder);
     if (!drawn) std::fprintf(stderr, "mailwright-draw-images: cannot write the images\n");
     return drawn ? 0 : 1;
 }

@@ -1,14 +1,20 @@
 // mailwright-cli providers: the maker's tool for the provider database.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "account/CAccount.h"
 #include "cli/CliCommands.h"
+#include "providers/CClientConfig.h"
+#include "providers/CClientConfigComparer.h"
+#include "providers/CClientConfigImporter.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"
 #include "providers/VeskMemoryArchive.h"
@@ -33,19 +39,32 @@ std::optional<std::string> WindowsPathOf(const std::string& unixPath) {
 // The system text ends with a line break, as on Windows; the CLI says one line.
 std::string LastErrorText() { return Trim(GetSystemErrorText(GetLastError())); }
 
-int Compile(const std::string& source, const std::string& output) {
+// Reads and parses a provider source; on failure says why and gives nothing.
+std::optional<CProviderDatabase> ReadSource(const std::string& source) {
     const auto sourcePath = WindowsPathOf(source);
-    const auto outputPath = WindowsPathOf(output);
-    if (!sourcePath || !outputPath) return Fail("providers compile: a path lies outside the Windows session's drives");
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(*sourcePath, bytes)) return Fail(source + ": cannot read: " + LastErrorText());
-    CProviderDatabase database;
-    try {
-        database = CProviderSource::Parse(std::string(bytes.begin(), bytes.end()), source);
-    } catch (const CProviderSource::SyntaxError& e) {
-        return Fail(e.what());
+    if (!sourcePath) {
+        Fail(source + ": outside the Windows session's drives");
+        return std::nullopt;
     }
-    if (!database.WriteToFile(*outputPath)) return Fail(output + ": cannot write: " + LastErrorText());
+    if (!ReadWholeFile(*sourcePath, bytes)) {
+        Fail(source + ": cannot read: " + LastErrorText());
+        return std::nullopt;
+    }
+    try {
+        return CProviderSource::Parse(std::string(bytes.begin(), bytes.end()), source);
+    } catch (const CProviderSource::SyntaxError& e) {
+        Fail(e.what());
+        return std::nullopt;
+    }
+}
+
+int Compile(const std::string& source, const std::string& output) {
+    const auto outputPath = WindowsPathOf(output);
+    if (!outputPath) return Fail(output + ": outside the Windows session's drives");
+    const std::optional<CProviderDatabase> database = ReadSource(source);
+    if (!database) return 2;
+    if (!database->WriteToFile(*outputPath)) return Fail(output + ": cannot write: " + LastErrorText());
     return 0;
 }
 
@@ -114,6 +133,88 @@ int Lookup(const std::optional<std::string>& file, const std::string& domain) {
     return 0;
 }
 
+// --- clientConfig files ---------------------------------------------------------
+
+struct ConfigFile {
+    std::string path;
+    CClientConfig config;
+};
+
+// Reads the files named and the *.xml files of the folders named (in name order).
+// False, after saying why, when a path cannot be read.
+bool ReadConfigFiles(const std::vector<std::string>& paths, std::vector<ConfigFile>& files) {
+    for (const std::string& path : paths) {
+        std::error_code ec;
+        std::vector<std::string> names;
+        if (std::filesystem::is_directory(path, ec)) {
+            for (const auto& entry : std::filesystem::directory_iterator(path, ec))
+                if (entry.path().extension() == ".xml") names.push_back(entry.path().string());
+            std::sort(names.begin(), names.end());
+        } else {
+            names.push_back(path);
+        }
+        if (ec) {
+            Fail(path + ": cannot read: " + ec.message());
+            return false;
+        }
+        for (const std::string& name : names) {
+            std::ifstream in(name, std::ios::binary);
+            std::ostringstream bytes;
+            if (!in || !(bytes << in.rdbuf())) {
+                Fail(name + ": cannot read");
+                return false;
+            }
+            files.push_back({name, CClientConfig::Parse(bytes.str())});
+        }
+    }
+    return true;
+}
+
+// Prints the records of clientConfig files as provider source; files that give no
+// record are named on stderr with the reason.
+int Import(const std::vector<std::string>& paths) {
+    std::vector<ConfigFile> files;
+    if (!ReadConfigFiles(paths, files)) return 2;
+    CProviderDatabase database;
+    database.SetVersion(1);
+    bool skipped = false;
+    for (const ConfigFile& file : files) {
+        const CClientConfigImporter::Result result = CClientConfigImporter::Import(file.config);
+        if (!result.problem.empty()) {
+            std::cerr << "mailwright-cli: " << file.path << ": skipped: " << result.problem << "\n";
+            skipped = true;
+        }
+        for (const CRefCountPtr<CProvider>& record : result.records) database.Add(record);
+    }
+    if (!database.GetProviders().empty()) std::cout << CProviderSource::Format(database);
+    return skipped ? 1 : 0;
+}
+
+// Prints, one per line and tab-separated, every difference between the source's
+// records and the clientConfig files: record, domain, field, ours, theirs.
+int Diff(const std::string& source, const std::vector<std::string>& paths) {
+    const std::optional<CProviderDatabase> database = ReadSource(source);
+    if (!database) return 2;
+    std::vector<ConfigFile> files;
+    if (!ReadConfigFiles(paths, files)) return 2;
+    const CClientConfigComparer comparer(*database);
+    std::size_t concerning = 0, differences = 0;
+    for (const ConfigFile& file : files) {
+        if (!file.config.IsUsable()) {
+            std::cerr << "mailwright-cli: " << file.path << ": unusable: " << file.config.GetProblem() << "\n";
+            continue;
+        }
+        const CClientConfigComparer::Result result = comparer.Compare(file.config);
+        concerning += result.concernsUs ? 1 : 0;
+        differences += result.differences.size();
+        for (const ProviderDifference& d : result.differences)
+            std::cout << d.record << '\t' << d.domain << '\t' << d.field << '\t' << d.ours << '\t' << d.theirs << '\n';
+    }
+    std::cerr << "mailwright-cli: " << files.size() << " files, " << concerning << " of them for our records, "
+              << differences << " differences\n";
+    return differences ? 1 : 0;
+}
+
 }  // namespace
 
 void AddProvidersCommands(CommandLine& cli) {
@@ -123,6 +224,7 @@ void AddProvidersCommands(CommandLine& cli) {
     struct Arguments {
         std::string source, output, file, domain;
         std::optional<std::string> databaseFile;
+        std::vector<std::string> configPaths;
     };
     const auto args = std::make_shared<Arguments>();
 
@@ -140,6 +242,23 @@ void AddProvidersCommands(CommandLine& cli) {
     const std::string fileHelp = "Search this database instead of providers.lst of the application folder";
     lookup.add_option("--file", args->databaseFile, fileHelp)->type_name("FILE");
     lookup.add_option("DOMAIN", args->domain, "The domain of an e-mail address")->type_name("")->required();
+
+    const std::string configHelp = "clientConfig files (autoconfig XML 1.1), or folders whose *.xml files are read";
+    CLI::App& import = cli.AddCommand(providers, "import", "Print clientConfig files as records in the source format",
+                                      [args] { return Import(args->configPaths); });
+    import.add_option("FILE|DIR", args->configPaths, configHelp)->type_name("")->required();
+    import.footer("A file that no record can express (no POP3 server, no password sign-on, another log-on name form, "
+                  "a connection the mail clients cannot make) is named on stderr with the reason and skipped; the exit "
+                  "status is then 1.\n" +
+                  import.get_footer());
+
+    CLI::App& diff = cli.AddCommand(providers, "diff", "List where the source's records differ from clientConfig files",
+                                    [args] { return Diff(args->source, args->configPaths); });
+    diff.add_option("SRC", args->source, "The provider source (TOML)")->type_name("")->required();
+    diff.add_option("FILE|DIR", args->configPaths, configHelp)->type_name("")->required();
+    diff.footer("One line per difference, tab-separated: record, domain, field, ours, theirs; a domain that a file "
+                "lists and no record does shows as field \"domain\". The exit status is 1 when anything differs.\n" +
+                diff.get_footer());
 }
 
 }  // namespace mailwright::cli

@@ -87,13 +87,42 @@ TEST(ProviderData, RecordsFollowTheRules) {
     }
 }
 
+TEST(DefaultDatabase, EveryDomainIsLowerCaseAndInOneRecord) {
+    VeskMemoryArchive archive;
+    const Bytes bytes = Embedded();
+    archive.Assign(bytes.data(), bytes.size());
+    CProviderDatabase db;
+    db.Read(archive);
+    std::map<std::string, std::string> listedBy;
+    for (const auto& p : db.GetProviders()) {
+        for (const std::string& domain : p->m_domains) {
+            EXPECT_EQ(domain.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ \t"), std::string::npos) << domain;
+            const auto [at, fresh] = listedBy.emplace(domain, p->m_name);
+            EXPECT_TRUE(fresh) << domain << " is listed by " << at->second << " and " << p->m_name;
+        }
+    }
+    // Guards against losing records or domains by accident.
+    EXPECT_GE(db.GetProviders().size(), 170u);
+    EXPECT_GE(listedBy.size(), 950u);
+}
+
+TEST(ProviderData, ShownTextsAreComplete) {
+    for (const auto& p : Source().GetProviders()) {
+        if (p->m_infoUrl.empty()) continue;
+        EXPECT_FALSE(p->m_comment.empty()) << p->m_name << ": a link without a comment";
+        EXPECT_TRUE(p->m_infoUrl.rfind("https://", 0) == 0 || p->m_infoUrl.rfind("http://", 0) == 0)
+            << p->m_name << ": " << p->m_infoUrl;
+        EXPECT_EQ(p->m_infoUrl.find_first_of(" \t\"<>"), std::string::npos) << p->m_name << ": " << p->m_infoUrl;
+    }
+}
+
 TEST(ProviderData, ListsTheWellKnownFamilies) {
     // One domain of each family that the program is expected to know.
     const char* domains[] = {
         "gmail.com", "outlook.com", "hotmail.com", "yahoo.com", "aol.com", "gmx.net", "zoho.com",
         "yandex.ru", "mail.ru", "rambler.ru", "wp.pl", "o2.pl", "onet.pl", "interia.pl", "t-online.de",
         "web.de", "freenet.de", "online.de", "posteo.de", "mailbox.org", "seznam.cz", "centrum.cz",
-        "orange.fr", "free.fr", "sfr.fr", "laposte.net", "libero.it", "virgilio.it", "tim.it", "aruba.it",
+        "orange.fr", "free.fr", "sfr.fr", "laposte.net", "libero.it", "virgilio.it", "aruba.it",
         SubdomainHostDomain,
     };
     for (const char* domain : domains) EXPECT_TRUE(Source().FindByDomain(domain)) << domain;

@@ -145,3 +145,89 @@ TEST(ProvidersCommand, LookupExtractsOnlyAMissingDatabase) {
     EXPECT_EQ(RunCli(tmp, {"lookup", "gmail.com"}).status, 1);
     EXPECT_EQ(tmp.ReadFile("Mailwright/providers.lst"), "damaged");
 }
+
+namespace {
+
+std::string ClientConfig(const std::string& domains, const std::string& pop3Host, const std::string& pop3Auth = "") {
+    return "<?xml version=\"1.0\"?>\n<clientConfig version=\"1.1\"><emailProvider id=\"x\">" + domains +
+           "<displayName>Example Mail</displayName>"
+           "<incomingServer type=\"pop3\"><hostname>" + pop3Host +
+           "</hostname><port>995</port><socketType>SSL</socketType><username>%EMAILADDRESS%</username>" + pop3Auth +
+           "</incomingServer><outgoingServer type=\"smtp\"><hostname>smtp.example.net</hostname><port>587</port>"
+           "<socketType>STARTTLS</socketType><username>%EMAILADDRESS%</username></outgoingServer>"
+           "</emailProvider></clientConfig>\n";
+}
+
+}  // namespace
+
+TEST(ProvidersCommand, ImportPrintsSourceThatCompilesAndNamesWhatItSkips) {
+    TempFolder tmp;
+    tmp.WriteFile("isp/b.xml", ClientConfig("<domain>example.net</domain><domain>Example.ORG</domain>", "pop.example.net"));
+    tmp.WriteFile("isp/a.xml", ClientConfig("<domain>one.example</domain><domain>two.example</domain>", "pop.%EMAILDOMAIN%"));
+    tmp.WriteFile("isp/c.xml", ClientConfig("<domain>oauth.example</domain>", "pop.oauth.example",
+                                            "<authentication>OAuth2</authentication>"));
+    tmp.WriteFile("isp/d.xml", "<clientConfig");
+    tmp.WriteFile("isp/readme.txt", "not a clientConfig file");
+    tmp.WriteFile("single.xml", ClientConfig("<domain>single.example</domain>", "pop.single.example"));
+
+    const Result r = RunCli(tmp, {"import", tmp.Sub("isp"), tmp.Sub("single.xml")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mailwright-cli: " + tmp.Sub("isp/c.xml") + ": skipped: the POP3 server takes no password, only OAuth2\n" +
+                         "mailwright-cli: " + tmp.Sub("isp/d.xml") +
+                         ": skipped: not well-formed XML at byte 12: Error parsing start element tag\n");
+    tmp.WriteFile("imported.toml", r.out);
+    ASSERT_EQ(RunCli(tmp, {"compile", tmp.Sub("imported.toml"), tmp.Sub("imported.lst")}).status, 0);
+    const struct {
+        const char* domain;
+        const char* line;
+    } lookups[] = {
+        {"one.example", "pop3 server: pop.one.example\n"},
+        {"two.example", "pop3 server: pop.two.example\n"},
+        {"example.org", "smtp port: 587\n"},
+        {"single.example", "pop3 server: pop.single.example\n"},
+    };
+    for (const auto& l : lookups) {
+        const Result found = RunCli(tmp, {"lookup", "--file", tmp.Sub("imported.lst"), l.domain});
+        EXPECT_NE(found.out.find(l.line), std::string::npos) << l.domain << "\n" << found.out;
+    }
+    EXPECT_EQ(RunCli(tmp, {"lookup", "--file", tmp.Sub("imported.lst"), "oauth.example"}).status, 1);
+    // Files in folder-name order, then the file named.
+    EXPECT_LT(r.out.find("one.example"), r.out.find("example.net"));
+    EXPECT_LT(r.out.find("example.net"), r.out.find("single.example"));
+
+    const Result clean = RunCli(tmp, {"import", tmp.Sub("single.xml")});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.err, "");
+    EXPECT_EQ(RunCli(tmp, {"import", tmp.Sub("none.xml")}).status, 2);
+    EXPECT_EQ(RunCli(tmp, {"import"}).status, 2);
+}
+
+TEST(ProvidersCommand, DiffPrintsEachDifferenceAndExitsOneForAny) {
+    TempFolder tmp;
+    tmp.WriteFile("ours.toml", "format_version = 1\n[[provider]]\nname = \"Example\"\nlayout = 2\n"
+                               "domains = [\"example.net\"]\n"
+                               "pop3 = { server = \"pop.example.net\", port = 995, ssl = true }\n"
+                               "smtp = { server = \"smtp.example.net\", port = 587, ssl = true, auth = true }\n"
+                               "user_name_is_email = true\nask_user_name = false\n");
+    tmp.WriteFile("same/example.xml", ClientConfig("<domain>example.net</domain>", "pop.example.net"));
+    tmp.WriteFile("same/unrelated.xml", ClientConfig("<domain>unrelated.example</domain>", "pop.unrelated.example"));
+    const Result same = RunCli(tmp, {"diff", tmp.Sub("ours.toml"), tmp.Sub("same")});
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.out, "");
+    EXPECT_EQ(same.err, "mailwright-cli: 2 files, 1 of them for our records, 0 differences\n");
+
+    tmp.WriteFile("other/example.xml",
+                  ClientConfig("<domain>example.net</domain><domain>example.org</domain>", "pop3.example.net"));
+    tmp.WriteFile("other/broken.xml", "<clientConfig version=\"1.1\"/>");
+    const Result other = RunCli(tmp, {"diff", tmp.Sub("ours.toml"), tmp.Sub("other")});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_EQ(other.out,
+              "Example\texample.net\tpop3 server\tpop.example.net\tpop3.example.net\n"
+              "Example\texample.org\tdomain\t(not listed)\tlisted\n");
+    EXPECT_EQ(other.err, "mailwright-cli: " + tmp.Sub("other/broken.xml") +
+                             ": unusable: clientConfig has no emailProvider\n"
+                             "mailwright-cli: 2 files, 1 of them for our records, 2 differences\n");
+
+    EXPECT_EQ(RunCli(tmp, {"diff", tmp.Sub("none.toml"), tmp.Sub("same")}).status, 2);
+    EXPECT_EQ(RunCli(tmp, {"diff", tmp.Sub("ours.toml")}).status, 2);
+}

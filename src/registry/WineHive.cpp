@@ -77,45 +77,69 @@ bool DecodeUtf8(std::string_view text, size_t& pos, std::u16string& out) {
     return true;
 }
 
-// Reads escaped text up to the unescaped `terminator`, as Wine's parse_strW does;
-// `pos` ends after the terminator. False when the line ends first or holds bad UTF-8.
+enum class EscapedStep { Read, Ended, Failed };
+
+// Reads one piece of escaped text at `pos`, as Wine's parse_strW does: a run of plain
+// ASCII (nearly all of a hive, taken in one go), one escape or one UTF-8 character.
+// Ended: the unescaped `terminator` was read. Failed: the line ends first or holds bad UTF-8.
+EscapedStep ReadEscapedStep(std::string_view line, size_t& pos, char terminator, std::u16string& out) {
+    size_t end = pos;
+    while (end < line.size()) {
+        const auto c = static_cast<unsigned char>(line[end]);
+        if (c == static_cast<unsigned char>(terminator) || c == '\\' || c >= 0x80) break;
+        ++end;
+    }
+    if (end > pos) {
+        const size_t at = out.size();
+        out.resize(at + (end - pos));
+        for (size_t i = pos; i < end; ++i) out[at + (i - pos)] = static_cast<unsigned char>(line[i]);
+        pos = end;
+        return EscapedStep::Read;
+    }
+    if (pos >= line.size()) return EscapedStep::Failed;
+    const char c = line[pos];
+    if (c == terminator) {
+        ++pos;
+        return EscapedStep::Ended;
+    }
+    if (c != '\\') return DecodeUtf8(line, pos, out) ? EscapedStep::Read : EscapedStep::Failed;
+    if (++pos >= line.size()) return EscapedStep::Failed;
+    const char e = line[pos];
+    static constexpr std::string_view kLetters = "abefnrtv";
+    static constexpr char16_t kCodes[] = {u'\a', u'\b', 0x1B, u'\f', u'\n', u'\r', u'\t', u'\v'};
+    if (const size_t letter = kLetters.find(e); letter != std::string_view::npos) {
+        out += kCodes[letter];
+        ++pos;
+    } else if (e == 'x') {
+        ++pos;
+        char16_t value = 0;
+        int digits = 0;
+        while (digits < 4 && pos < line.size() && IsHexDigit(line[pos])) {
+            value = static_cast<char16_t>((value << 4) | HexValue(line[pos++]));
+            ++digits;
+        }
+        out += digits ? value : u'x';
+    } else if (e >= '0' && e <= '7') {
+        char16_t value = 0;
+        for (int digits = 0; digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits)
+            value = static_cast<char16_t>((value << 3) | (line[pos++] - '0'));
+        out += value;
+    } else if (!DecodeUtf8(line, pos, out)) {  // any other escaped character is itself
+        return EscapedStep::Failed;
+    }
+    return EscapedStep::Read;
+}
+
+// Reads escaped text up to the unescaped `terminator`; `pos` ends after the terminator.
+// False when the line ends first or holds bad UTF-8.
 bool ReadEscaped(std::string_view line, size_t& pos, char terminator, std::u16string& out) {
-    while (pos < line.size()) {
-        const char c = line[pos];
-        if (c == terminator) {
-            ++pos;
-            return true;
-        }
-        if (c != '\\') {
-            if (!DecodeUtf8(line, pos, out)) return false;
-            continue;
-        }
-        if (++pos >= line.size()) return false;
-        const char e = line[pos];
-        static constexpr std::string_view kLetters = "abefnrtv";
-        static constexpr char16_t kCodes[] = {u'\a', u'\b', 0x1B, u'\f', u'\n', u'\r', u'\t', u'\v'};
-        if (const size_t letter = kLetters.find(e); letter != std::string_view::npos) {
-            out += kCodes[letter];
-            ++pos;
-        } else if (e == 'x') {
-            ++pos;
-            char16_t value = 0;
-            int digits = 0;
-            while (digits < 4 && pos < line.size() && IsHexDigit(line[pos])) {
-                value = static_cast<char16_t>((value << 4) | HexValue(line[pos++]));
-                ++digits;
-            }
-            out += digits ? value : u'x';
-        } else if (e >= '0' && e <= '7') {
-            char16_t value = 0;
-            for (int digits = 0; digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits)
-                value = static_cast<char16_t>((value << 3) | (line[pos++] - '0'));
-            out += value;
-        } else if (!DecodeUtf8(line, pos, out)) {  // any other escaped character is itself
-            return false;
+    for (;;) {
+        switch (ReadEscapedStep(line, pos, terminator, out)) {
+            case EscapedStep::Read: break;
+            case EscapedStep::Ended: return true;
+            case EscapedStep::Failed: return false;
         }
     }
-    return false;
 }
 
 bool OnlyBlanksFrom(std::string_view line, size_t pos) {
@@ -188,15 +212,8 @@ bool ContinuesOnNextLine(std::string_view line, size_t pos) {
     return line.substr(SkipBlanks(line, pos + 1), 3) == "hex";
 }
 
-// Reads a key line from its opening bracket: the path (components joined by a
-// backslash) and the Unix seconds that may follow.
-bool ReadKeyLine(std::string_view line, size_t pos, std::u16string& path, std::optional<std::uint64_t>& seconds,
-                 std::string& message) {
-    path.clear();
-    if (!ReadEscaped(line, pos, ']', path)) {
-        message = "a key line without its closing bracket";
-        return false;
-    }
+// Reads what follows a key line's closing bracket: the Unix seconds that may be there.
+bool ReadKeySeconds(std::string_view line, size_t pos, std::optional<std::uint64_t>& seconds, std::string& message) {
     pos = SkipBlanks(line, pos);
     while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
         seconds = seconds.value_or(0) * 10 + static_cast<std::uint64_t>(line[pos++] - '0');
@@ -207,6 +224,17 @@ bool ReadKeyLine(std::string_view line, size_t pos, std::u16string& path, std::o
         return false;
     }
     return true;
+}
+
+// Reads a key line from its opening bracket: the path and the seconds.
+bool ReadKeyLine(std::string_view line, size_t pos, std::u16string& path, std::optional<std::uint64_t>& seconds,
+                 std::string& message) {
+    path.clear();
+    if (!ReadEscaped(line, pos, ']', path)) {
+        message = "a key line without its closing bracket";
+        return false;
+    }
+    return ReadKeySeconds(line, pos, seconds, message);
 }
 
 // Finds every key line of a hive and the stretch of text each key owns, without
@@ -267,10 +295,10 @@ private:
     }
 
     bool KeyLine(const Line& line, size_t pos) {
-        std::optional<std::uint64_t> seconds;
-        if (!ReadKeyLine(line.text, pos, m_path, seconds, m_message)) return false;
-        RegistryKeyNode* key = FindOrAddKey();
+        RegistryKeyNode* key = FindOrAddKey(line.text, pos);
         if (!key) return false;
+        std::optional<std::uint64_t> seconds;
+        if (!ReadKeySeconds(line.text, pos, seconds, m_message)) return false;
         std::string error;
         if (!CloseBlock(line.start - 1, error)) {
             m_message = error;
@@ -317,36 +345,45 @@ private:
         // Other options are read when the key is decoded; unknown ones Wine ignores.
     }
 
-    // The key the path names, made with every missing key above it. Hives list keys
-    // depth first in name order: most of a path is the last key line's.
-    RegistryKeyNode* FindOrAddKey() {
-        RegistryKeyNode* node = &m_tree.Root();
-        if (m_path.empty()) return node;
-        size_t depth = 0;
-        size_t start = 0;
-        while (start <= m_path.size()) {
-            size_t end = m_path.find(u'\\', start);
-            if (end == std::u16string::npos) end = m_path.size();
-            const std::u16string_view name(m_path.data() + start, end - start);
-            if (name.empty() || name.size() > kMaxKeyNameLength || ++depth > kMaxKeyDepth) {
-                m_message = name.empty() ? "an empty key name" : "a key name or path too long";
+    // The key the path of a key line names, made with every missing key above it; `pos`
+    // goes from the opening bracket's end to the closing one's. Hives list keys depth
+    // first in name order, so most of a path is the last key line's: the components whose
+    // text is the same are the same keys, and only the rest is decoded.
+    RegistryKeyNode* FindOrAddKey(std::string_view line, size_t& pos) {
+        const std::string_view path = line.substr(pos);
+        const size_t same = static_cast<size_t>(
+            std::mismatch(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(std::min(path.size(), m_lastPath.size())),
+                          m_lastPath.begin()).first - path.begin());
+        size_t reused = 0;
+        while (reused < m_nextStarts.size() && m_nextStarts[reused] <= same) ++reused;
+        m_chain.resize(reused);
+        m_nextStarts.resize(reused);
+        m_lastPath = path;
+        RegistryKeyNode* node = reused > 0 ? m_chain.back() : &m_tree.Root();
+        pos += reused > 0 ? m_nextStarts.back() : 0;
+        for (;;) {
+            m_name.clear();
+            EscapedStep step;
+            // A backslash decoded from an escape ends a component (Wine writes "\\").
+            while ((step = ReadEscapedStep(line, pos, ']', m_name)) == EscapedStep::Read && m_name.back() != u'\\') {
+            }
+            if (step == EscapedStep::Failed) {
+                m_message = "a key line without its closing bracket";
                 return nullptr;
             }
-            RegistryKeyNode* next = nullptr;
-            if (depth <= m_chain.size() && m_chain[depth - 1]->Parent() == node) {
-                RegistryKeyNode* known = m_chain[depth - 1];
-                if (known->Name() == name || RegistryNamesEqual(known->Name(), name)) next = known;
+            const bool last = step == EscapedStep::Ended;
+            if (!last) m_name.pop_back();
+            if (last && m_name.empty() && m_chain.empty()) return node;  // [] is the root
+            if (m_name.empty() || m_name.size() > kMaxKeyNameLength || m_chain.size() >= kMaxKeyDepth) {
+                m_message = m_name.empty() ? "an empty key name" : "a key name or path too long";
+                return nullptr;
             }
-            if (!next) {
-                next = LastOrFound(*node, name);
-                if (!next) next = &node->AddSubKey(name, 0);
-                m_chain.resize(depth - 1);
-                m_chain.push_back(next);
-            }
-            node = next;
-            start = end + 1;
+            RegistryKeyNode* next = LastOrFound(*node, m_name);
+            node = next ? next : &node->AddSubKey(m_name, 0);
+            m_chain.push_back(node);
+            m_nextStarts.push_back(last ? std::string_view::npos : pos - (line.size() - path.size()));
+            if (last) return node;
         }
-        return node;
     }
 
     static RegistryKeyNode* LastOrFound(const RegistryKeyNode& node, std::u16string_view name) {
@@ -364,8 +401,10 @@ private:
     RegistryKeyNode* m_key = nullptr;
     size_t m_blockStart = 0;
     bool m_merging = false;
-    std::u16string m_path;
+    std::u16string m_name;
+    std::string_view m_lastPath;            // the last key line's text after its bracket
     std::vector<RegistryKeyNode*> m_chain;  // the last key line's keys, by depth
+    std::vector<size_t> m_nextStarts;       // where in m_lastPath each key's successor starts
     std::string m_message;
 };
 

@@ -1,5 +1,6 @@
 // Load plus lookup of a provider database: the embedded default, and a generated
-// database of 100,000 providers read from a file, as every account creation does.
+// database of 100,000 providers read from a file, as every account creation does; and
+// the read of a damaged database whose record count promises far more than it holds.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -82,6 +83,19 @@ void LoadAndLookupGenerated(benchmark::State& state) {
     }
 }
 BENCHMARK(LoadAndLookupGenerated)->Unit(benchmark::kMillisecond);
+
+// A damaged count of 2^31 - 1 records over one byte that holds no item: the read must
+// end at once, not pass over the byte for every counted record.
+void ReadDamagedCount(benchmark::State& state) {
+    const std::uint8_t bytes[17] = {4, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 4};
+    for (auto _ : state) {
+        VeskMemoryArchive archive;
+        archive.Assign(bytes, sizeof(bytes));
+        CProviderDatabase db;
+        benchmark::DoNotOptimize(db.Read(archive));
+    }
+}
+BENCHMARK(ReadDamagedCount)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "account/EmailAddressParts.h"
+
 namespace mailwright {
 
 CAccount::CAccount(std::string displayName, std::string emailAddress, CRefCountPtr<CProvider> provider)
@@ -9,10 +11,7 @@ CAccount::CAccount(std::string displayName, std::string emailAddress, CRefCountP
     if (!m_provider) throw std::invalid_argument("an account needs a provider");
 }
 
-std::string CAccount::GetEmailLocalPart() const {
-    const std::size_t at = m_emailAddress.find('@');
-    return at == std::string::npos ? std::string() : m_emailAddress.substr(0, at);
-}
+std::string CAccount::GetEmailLocalPart() const { return SplitEmailAddress(m_emailAddress).localPart; }
 
 Pop3UserNameForm CAccount::GetPop3UserNameForm(const CProvider& provider) {
     if (provider.m_askUserName != 0) return Pop3UserNameForm::Typed;

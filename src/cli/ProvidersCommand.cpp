@@ -12,6 +12,7 @@
 
 #include "account/CAccount.h"
 #include "cli/CliCommands.h"
+#include "creation/ProviderLookup.h"
 #include "providers/CClientConfig.h"
 #include "providers/CClientConfigComparer.h"
 #include "providers/CClientConfigImporter.h"
@@ -127,7 +128,7 @@ int Lookup(const std::optional<std::string>& file, const std::string& domain) {
         if (!database.Load())
             return Fail(CProviderDatabase::GetDatabasePath().Str() + ": " + LoadString(IDS_ERR_LOCATING_DATABASE));
     }
-    const CRefCountPtr<CProvider> provider = database.FindByDomain(domain);
+    const CRefCountPtr<CProvider> provider = FindProviderOf(database, domain);
     if (!provider) return Fail("no provider lists the domain \"" + domain + "\"", 1);
     Print(*provider);
     return 0;

@@ -4,8 +4,9 @@
 #include <optional>
 
 #include "account/CAccount.h"
+#include "account/EmailAddressParts.h"
 #include "creation/CommentMessage.h"
-#include "creation/SubdomainHostDomain.h"
+#include "creation/ProviderLookup.h"
 #include "providers/CProviderDatabase.h"
 #include "support/IUserInterface.h"
 #include "support/MailClientKind.h"
@@ -22,12 +23,6 @@ namespace {
 
 constexpr char kSource[] = "AccountCreator";
 constexpr char kFunction[] = "CMailAccountCreator::Create";
-
-// The part of the address after its first "@"; the whole address when it has none.
-std::string DomainPart(const std::string& address) {
-    const size_t at = address.find('@');
-    return at == std::string::npos ? address : address.substr(at + 1);
-}
 
 bool WriteOutlookExpress(const CRefCountPtr<CAccount>& account) {
     CIdentityRegWriter writer;
@@ -81,6 +76,12 @@ CRefCountPtr<CAccount> MakeAccount(const std::string& displayName, const std::st
     }
 }
 
+// No client file can carry a control character: the account XML would not be well
+// formed, and a profile line or a registry value would be cut or run on.
+void RefuseControlCharacters(const std::string& text, StringId message, std::int32_t line) {
+    if (HasControlCharacter(text)) throw Error::VeskExceptionText(message, kSource, kFunction, line);
+}
+
 }  // namespace
 
 CMailAccountCreator::CMailAccountCreator(std::string emailAddress, std::string displayName, bool silent)
@@ -101,32 +102,26 @@ bool CMailAccountCreator::Create(std::int32_t client) {
 // Sets `result` as soon as the writer has answered, so that a failure of the result
 // dialog does not take back an account that was written.
 void CMailAccountCreator::CreateSteps(std::int32_t client, bool& result) {
+    // The display name is written trimmed, the address as it was typed.
+    RefuseControlCharacters(m_emailAddress, IDS_ERR_CONTROL_EMAIL, __LINE__);
+    RefuseControlCharacters(Trim(m_displayName), IDS_ERR_CONTROL_DISPLAY_NAME, __LINE__);
     CProviderDatabase database;
     if (!database.Load()) throw Error::VeskExceptionText(IDS_ERR_LOCATING_DATABASE, kSource, kFunction, 27);
 
     m_displayName = Trim(m_displayName);
-    if (m_displayName.empty()) {
-        const size_t at = m_emailAddress.find('@');
-        m_displayName = at == std::string::npos ? std::string() : m_emailAddress.substr(0, at);
-    }
-    m_domain = DomainPart(m_emailAddress);
-    // Customers of the subdomain host are listed under the host's own domain.
-    const std::string host = SubdomainHostDomain;
-    const size_t hostAt = m_domain.find(host);
-    if (hostAt != std::string::npos && hostAt + host.size() == m_domain.size()) m_domain.erase(0, hostAt);
-
-    CRefCountPtr<CProvider> provider = database.FindByDomain(m_domain);
+    if (m_displayName.empty()) m_displayName = SplitEmailAddress(m_emailAddress).localPart;
+    m_domain = LookupDomainOf(m_emailAddress);
+    CRefCountPtr<CProvider> provider = FindProviderOf(database, m_emailAddress);
     if (!provider) {
         AppMessageBox(IDS_UNKNOWN_PROVIDER, MB_ICONEXCLAMATION);
         return;
     }
-    // Their servers carry the customer's own subdomain.
-    if (m_domain == host) provider->m_pop3Server = provider->m_smtpServer = DomainPart(m_emailAddress);
 
     CRefCountPtr<CAccount> account = MakeAccount(m_displayName, m_emailAddress, provider);
     if (provider->m_askUserName != 0) {
         std::optional<std::string> name = UserInterface().AskUserName(account->GetUserNamePrompt());
         if (!name) return;
+        RefuseControlCharacters(*name, IDS_ERR_CONTROL_USER_NAME, __LINE__);
         account->SetUserName(*name);
     }
     result = RunWriter(client, account);

@@ -64,9 +64,15 @@ CMailClientChecker& CMailClientChecker::GetInstance() {
 
 void CMailClientChecker::ResetInstance() { g_instance.reset(); }
 
-void CMailClientChecker::DetectOutlookVersion() {
-    m_outlookVersion = 0;
-    Guarded([this] {
+std::int32_t CMailClientChecker::GetOutlookVersion() {
+    return g_instance ? g_instance->m_outlookVersion : ReadOutlookVersion();
+}
+
+void CMailClientChecker::DetectOutlookVersion() { m_outlookVersion = ReadOutlookVersion(); }
+
+std::int32_t CMailClientChecker::ReadOutlookVersion() {
+    std::int32_t version = 0;
+    Guarded([&version] {
         CRegistryKey office;
         if (office.OpenKey(HKEY_LOCAL_MACHINE, LoadString(IDS_KEY_OFFICE).c_str(), KEY_READ) != ERROR_SUCCESS) return;
         std::string curVer;  // "Outlook.Application.16"
@@ -74,8 +80,9 @@ void CMailClientChecker::DetectOutlookVersion() {
         const size_t first = curVer.find('.');
         const size_t second = first == std::string::npos ? first : curVer.find('.', first + 1);
         if (second == std::string::npos) return;
-        m_outlookVersion = LeadingNumber(curVer.substr(second + 1));
+        version = LeadingNumber(curVer.substr(second + 1));
     });
+    return version;
 }
 
 void CMailClientChecker::DetectSystemClient() {

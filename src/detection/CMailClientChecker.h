@@ -15,6 +15,10 @@ public:
     virtual ~CMailClientChecker() = default;
 
     static CMailClientChecker& GetInstance();
+    // The registered Outlook version for the Outlook writer: the instance's answer once
+    // there is one, else read alone, without the other detections and their message box
+    // (only the client being created may speak during a creation).
+    static std::int32_t GetOutlookVersion();
     // Forgets the answers, so that the next GetInstance detects again (tests).
     static void ResetInstance();
 
@@ -26,6 +30,7 @@ private:
     CMailClientChecker() = default;
 
     void DetectOutlookVersion();
+    static std::int32_t ReadOutlookVersion();
     void DetectSystemClient();
     void DetectDefaultClient();
     // Windows Mail has been opened at least once.

@@ -14,7 +14,6 @@
 namespace mailwright {
 namespace {
 
-constexpr DWORD ERROR_NO_MORE_FILES = 18;
 
 std::string g_procRoot = "/proc";
 

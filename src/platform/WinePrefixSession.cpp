@@ -79,7 +79,7 @@ std::string StringOf(const std::vector<std::uint8_t>& data) {
     for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
     const size_t nul = text.find(u'\0');
     if (nul != std::u16string::npos) text.resize(nul);
-    return Utf16ToAnsi(text);
+    return Utf16ToUtf8(text);
 }
 
 RegistryKeyPath PathOf(RegistryRoot root, std::initializer_list<const char16_t*> components) {
@@ -191,7 +191,7 @@ std::vector<std::pair<std::string, std::string>> WinePrefixSession::Environment(
             std::string value = StringOf(data);
             if (type == REG_EXPAND_SZ)
                 value = ExpandVariables(value, [&](const std::string& n) { return Lookup(environment, n); });
-            Set(environment, Utf16ToAnsi(name), value);
+            Set(environment, Utf16ToUtf8(name), value);
         }
     };
     addKey(PathOf(RegistryRoot::LocalMachine,

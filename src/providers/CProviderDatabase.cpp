@@ -93,24 +93,28 @@ bool CProviderDatabase::Load() {
     return true;
 }
 
-void CProviderDatabase::Read(VeskMemoryArchive& archive) {
+bool CProviderDatabase::Read(VeskMemoryArchive& archive) {
     Clear();
     std::int32_t version = 0;
     archive.ReadValueItem(version);
-    if (version == 0) return;
+    if (version == 0) return true;
     m_version = version;
     std::int32_t count = 0;
     archive.ReadValueItem(count);
-    // Past the end no record can be read: stop rather than count on through a
-    // damaged, huge record count.
-    for (std::int32_t i = 0; i < count && !archive.AtEnd(); ++i) {
+    // A damaged, huge record count must not keep the reader going: a pass that consumes
+    // nothing (at the end, or before a few bytes too short for an item) would consume
+    // nothing again.
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::size_t before = archive.GetCursor();
         std::int32_t tag = 0;
         archive.ReadValueItem(tag);
+        if (archive.GetCursor() == before) return false;
         if (tag != ProviderRecordTag) continue;
         CRefCountPtr<CProvider> provider(new CProvider);
         provider->ReadRecord(archive);
         m_providers.push_back(std::move(provider));
     }
+    return true;
 }
 
 void CProviderDatabase::Write(VeskMemoryArchive& archive) const {

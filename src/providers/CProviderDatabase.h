@@ -27,9 +27,10 @@ public:
     // read or is empty; true otherwise, whatever it holds.
     bool Load();
 
-    // Replaces the content by the records read from the archive's cursor on. Damage
-    // is never reported: reading keeps what it got and later fields keep defaults.
-    void Read(VeskMemoryArchive& archive);
+    // Replaces the content by the records read from the archive's cursor on. Damage is
+    // not an error: reading keeps what it got and later fields keep defaults. False when
+    // the read ended before the records that the count promised.
+    bool Read(VeskMemoryArchive& archive);
 
     // Appends the version, the record count and every record.
     void Write(VeskMemoryArchive& archive) const;

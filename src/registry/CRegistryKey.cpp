@@ -12,7 +12,7 @@ namespace {
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
-std::u16string NameOf(const char* valueName) { return valueName ? AnsiToUtf16(valueName) : std::u16string(); }
+std::u16string NameOf(const char* valueName) { return valueName ? Utf8ToUtf16(valueName) : std::u16string(); }
 
 std::vector<std::uint8_t> LittleEndian(DWORD value) {
     return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -21,7 +21,7 @@ std::vector<std::uint8_t> LittleEndian(DWORD value) {
 
 // Appends the components of a backslash-separated path; empty components are skipped.
 void AppendComponents(const char* path, std::vector<std::u16string>& components) {
-    const std::u16string text = AnsiToUtf16(path);
+    const std::u16string text = Utf8ToUtf16(path);
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find(u'\\', start);
@@ -96,7 +96,7 @@ LONG CRegistryKey::QueryValue(const char* valueName, DWORD* type, std::uint8_t* 
         std::u16string text(stored.size() / 2, u'\0');
         for (size_t i = 0; i < text.size(); ++i)
             text[i] = static_cast<char16_t>(stored[2 * i] | (stored[2 * i + 1] << 8));
-        converted = Utf16ToAnsi(text);
+        converted = Utf16ToUtf8(text);
     } else {
         converted.assign(stored.begin(), stored.end());
     }
@@ -118,7 +118,7 @@ LONG CRegistryKey::SetValue(const char* valueName, DWORD type, const std::uint8_
     if (!data && size > 0) return ERROR_INVALID_PARAMETER;
     std::vector<std::uint8_t> bytes;
     if (IsStringType(type)) {
-        const std::u16string text = AnsiToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
+        const std::u16string text = Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
         for (char16_t c : text) {
             bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
             bytes.push_back(static_cast<std::uint8_t>(c >> 8));
@@ -176,7 +176,7 @@ LONG CRegistryKey::DeleteValue(const char* valueName) {
 
 LONG CRegistryKey::HandOut(LONG code, const std::u16string& wide, std::string& name, DWORD& capacity) {
     if (code != ERROR_SUCCESS) return code;
-    const std::string narrow = Utf16ToAnsi(wide);
+    const std::string narrow = Utf16ToUtf8(wide);
     if (narrow.size() >= capacity) return ERROR_MORE_DATA;
     name = narrow;
     capacity = static_cast<DWORD>(narrow.size());

@@ -1,16 +1,36 @@
 #include "support/AnsiCodePage.h"
 
 #include <iconv.h>
-#include <langinfo.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <cstdlib>
 
 namespace mailwright {
 namespace {
 
-constexpr const char* kUtf16 = "UTF-16LE";
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsContinuation(unsigned char byte, unsigned char low = 0x80, unsigned char high = 0xBF) {
+    return byte >= low && byte <= high;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
 
 bool IsAscii(std::string_view text) {
     for (char c : text)
@@ -18,102 +38,180 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
-bool IsAscii(std::u16string_view text) {
-    for (char16_t c : text)
-        if (c >= 0x80) return false;
-    return true;
-}
+// iconv's name of a Windows code page.
+std::string IconvName(unsigned codePage) { return codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage); }
 
-// One iconv pair per thread, reopened when the locale's character set changes.
-class Converters {
+class IconvHandle {
 public:
-    ~Converters() { Close(); }
-
-    iconv_t Get(bool toUtf16) {
-        const std::string charset = AnsiCharset();
-        if (charset != m_charset) {
-            Close();
-            m_charset = charset;
-            m_toUtf16 = ::iconv_open(kUtf16, charset.c_str());
-            m_fromUtf16 = ::iconv_open(charset.c_str(), kUtf16);
-        }
-        return toUtf16 ? m_toUtf16 : m_fromUtf16;
+    IconvHandle(const std::string& to, const char* from) : m_cd(::iconv_open(to.c_str(), from)) {}
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+    ~IconvHandle() {
+        if (IsOpen()) ::iconv_close(m_cd);
     }
+    bool IsOpen() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return m_cd; }
 
 private:
-    void Close() {
-        if (m_toUtf16 != Invalid()) ::iconv_close(m_toUtf16);
-        if (m_fromUtf16 != Invalid()) ::iconv_close(m_fromUtf16);
-        m_toUtf16 = m_fromUtf16 = Invalid();
-    }
-    static iconv_t Invalid() { return reinterpret_cast<iconv_t>(-1); }
-
-    std::string m_charset;
-    iconv_t m_toUtf16 = Invalid();
-    iconv_t m_fromUtf16 = Invalid();
+    iconv_t m_cd;
 };
 
-thread_local Converters t_converters;
+struct LanguageCodePage {
+    const char* language;
+    unsigned codePage;
+};
 
-// Runs iconv over the whole input; at an undecodable sequence it writes `replacement`
-// and skips `skip` input bytes.
-std::string Convert(iconv_t cd, std::string_view input, std::string_view replacement, size_t skip) {
-    std::string output;
-    if (cd == reinterpret_cast<iconv_t>(-1)) return output;
-    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(input.data());
-    size_t inLeft = input.size();
-    char buffer[4096];
-    while (inLeft > 0) {
-        char* out = buffer;
-        size_t outLeft = sizeof(buffer);
-        const size_t done = ::iconv(cd, &in, &inLeft, &out, &outLeft);
-        output.append(buffer, static_cast<size_t>(out - buffer));
-        if (done != static_cast<size_t>(-1)) continue;
-        if (errno == E2BIG) continue;
-        // EILSEQ or EINVAL (a sequence cut off at the end)
-        output.append(replacement);
-        const size_t step = std::min(skip, inLeft);
-        in += step;
-        inLeft -= step;
-        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    char* out = buffer;
-    size_t outLeft = sizeof(buffer);
-    ::iconv(cd, nullptr, nullptr, &out, &outLeft);
-    output.append(buffer, static_cast<size_t>(out - buffer));
-    return output;
+// Windows' default ANSI code page of each language that does not use 1252. The
+// territory or script decides for Chinese, Serbian and Uzbek (ChooseCodePage).
+constexpr LanguageCodePage kLanguageCodePages[] = {
+    {"th", 874},   {"ja", 932},   {"zh", 936},   {"ko", 949},   {"bs", 1250},  {"cs", 1250},  {"hr", 1250},
+    {"hu", 1250},  {"pl", 1250},  {"ro", 1250},  {"sk", 1250},  {"sl", 1250},  {"sq", 1250},  {"tk", 1250},
+    {"ba", 1251},  {"be", 1251},  {"bg", 1251},  {"kk", 1251},  {"ky", 1251},  {"mk", 1251},  {"mn", 1251},
+    {"ru", 1251},  {"sah", 1251}, {"sr", 1251},  {"tg", 1251},  {"tt", 1251},  {"uk", 1251},  {"el", 1253},
+    {"az", 1254},  {"tr", 1254},  {"uz", 1254},  {"he", 1255},  {"ar", 1256},  {"fa", 1256},  {"ug", 1256},
+    {"ur", 1256},  {"et", 1257},  {"lt", 1257},  {"lv", 1257},  {"vi", 1258},
+};
+
+std::string Lower(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+unsigned ChooseCodePage(const std::string& language, const std::string& territory, const std::string& modifier) {
+    if (language == "zh" && (territory == "tw" || territory == "hk" || territory == "mo")) return 950;
+    if (language == "sr" && modifier == "latin") return 1250;
+    if (language == "uz" && modifier == "cyrillic") return 1251;
+    for (const LanguageCodePage& entry : kLanguageCodePages)
+        if (language == entry.language) return entry.codePage;
+    return 1252;
 }
 
 }  // namespace
 
-std::string AnsiCharset() {
-    const char* codeset = ::nl_langinfo(CODESET);
-    // The C locale's ASCII cannot be an ANSI code page; Windows' western default stands in.
-    if (!codeset || !*codeset || std::strcmp(codeset, "ANSI_X3.4-1968") == 0 || std::strcmp(codeset, "ASCII") == 0)
-        return "CP1252";
-    return codeset;
+Utf8Character DecodeUtf8(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return {lead, 1};
+    std::size_t length = 0;
+    char32_t code = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range, narrower after some leads
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return {kReplacement, 1};
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const bool fits = at + i < text.size() && (i == 1 ? IsContinuation(byte(i), low, high) : IsContinuation(byte(i)));
+        if (!fits) return {kReplacement, i};
+        code = (code << 6) | (byte(i) & 0x3F);
+    }
+    return {code, length};
 }
 
-std::u16string AnsiToUtf16(std::string_view text) {
-    if (IsAscii(text)) return std::u16string(text.begin(), text.end());
-    const std::string bytes = Convert(t_converters.Get(true), text, std::string_view("\xFD\xFF", 2), 1);
-    std::u16string result(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < result.size(); ++i)
-        result[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                          (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+bool IsWellFormedUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Character c = DecodeUtf8(text, at);
+        if (c.code == kReplacement && text.substr(at, c.length) != "\xEF\xBF\xBD") return false;
+        at += c.length;
+    }
+    return true;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+    std::u16string result;
+    result.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Character c = DecodeUtf8(text, at);
+        at += c.length;
+        if (c.code < 0x10000) {
+            result += static_cast<char16_t>(c.code);
+        } else {
+            result += static_cast<char16_t>(0xD800 + ((c.code - 0x10000) >> 10));
+            result += static_cast<char16_t>(0xDC00 + ((c.code - 0x10000) & 0x3FF));
+        }
+    }
     return result;
 }
 
-std::string Utf16ToAnsi(std::u16string_view text) {
-    if (IsAscii(text)) return std::string(text.begin(), text.end());
-    std::string bytes;
-    bytes.reserve(text.size() * 2);
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            c = kReplacement;
+        AppendUtf8(result, c);
     }
-    return Convert(t_converters.Get(false), bytes, "?", 2);
+    return result;
+}
+
+std::optional<std::string> Utf8ToCodePage(std::string_view text, unsigned codePage) {
+    IconvHandle converter(IconvName(codePage), "UTF-8");
+    if (!converter.IsOpen()) return std::nullopt;
+    if (IsAscii(text)) {
+        // Every ANSI code page holds ASCII as it is; iconv still had to know the code page.
+        return std::string(text);
+    }
+    std::string output;
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char buffer[4096];
+    const auto flush = [&](char* end) { output.append(buffer, static_cast<std::size_t>(end - buffer)); };
+    while (inLeft > 0) {
+        char* out = buffer;
+        std::size_t outLeft = sizeof(buffer);
+        const std::size_t done = ::iconv(converter.Get(), &in, &inLeft, &out, &outLeft);
+        flush(out);
+        if (done != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+        // A character the code page lacks, or bytes that are no character: one "?" for each.
+        output += '?';
+        const std::size_t skip = DecodeUtf8(std::string_view(in, inLeft), 0).length;
+        in += skip;
+        inLeft -= skip;
+    }
+    char* out = buffer;
+    std::size_t outLeft = sizeof(buffer);
+    ::iconv(converter.Get(), nullptr, nullptr, &out, &outLeft);  // a stateful code page's final bytes
+    flush(out);
+    return output;
+}
+
+unsigned AnsiCodePageOfLocale(std::string_view locale) {
+    const std::size_t languageEnd = locale.find_first_of("_.@");
+    const std::string language = Lower(locale.substr(0, languageEnd));
+    if (language.size() < 2 || language.size() > 3) return 0;  // "C", "POSIX"
+    for (char c : language)
+        if (c < 'a' || c > 'z') return 0;
+    std::string territory, modifier;
+    if (languageEnd != std::string_view::npos && locale[languageEnd] == '_') {
+        const std::string_view rest = locale.substr(languageEnd + 1);
+        territory = Lower(rest.substr(0, rest.find_first_of(".@")));
+    }
+    if (const std::size_t at = locale.find('@'); at != std::string_view::npos) modifier = Lower(locale.substr(at + 1));
+    return ChooseCodePage(language, territory, modifier);
+}
+
+unsigned AnsiCodePageOfEnvironment() {
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return AnsiCodePageOfLocale(value);
+    }
+    return 0;
 }
 
 }  // namespace mailwright

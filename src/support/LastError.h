@@ -7,7 +7,8 @@ namespace mailwright {
 DWORD GetLastError();
 void SetLastError(DWORD code);
 
-// The Windows error code that stands for a POSIX errno value.
+// The Windows error code that stands for a POSIX errno value; ERROR_GEN_FAILURE for
+// one without a counterpart.
 DWORD ErrnoToWinError(int err);
 
 // Sets the thread's last error from errno and returns it.

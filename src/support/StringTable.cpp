@@ -113,6 +113,14 @@ constexpr Entry kStrings[] = {
      "username and password."},
     {IDS_URL_SHARE, MW_WEB "/share-outlook/?sts=504"},
     {IDS_URL_TOOLS, MW_WEB "/downloads/freeware/?sts=504"},
+    {IDS_ERR_CONTROL_EMAIL,
+     "The email address contains a control character, such as a line break or a tab. Remove it and try "
+     "again."},
+    {IDS_ERR_CONTROL_DISPLAY_NAME,
+     "The display name contains a control character, such as a line break or a tab. Remove it and try "
+     "again."},
+    {IDS_ERR_CONTROL_USER_NAME,
+     "The username contains a control character, such as a line break or a tab. Remove it and try again."},
     {IDS_APP_TITLE, "Brightfold Mailwright"},
     {IDS_DATABASE_FILE, "providers.lst"},
 };

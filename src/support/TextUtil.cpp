@@ -1,12 +1,23 @@
 #include "support/TextUtil.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <cstdarg>
 #include <cstdio>
+
+#include "support/AnsiCodePage.h"
 
 namespace mailwright {
 
 bool IsWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool HasControlCharacter(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
 }
 
 std::string Trim(std::string_view text) {
@@ -34,6 +45,27 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// One UTF-16 unit upper-cased; the C.UTF-8 locale carries Unicode's case table whatever
+// locale the program runs in.
+static char16_t UpperCase(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - u'a' + u'A');
+    if (c < 0x80) return c;
+    static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    if (!utf8) return c;
+    const wint_t upper = ::towupper_l(c, utf8);
+    return upper <= 0xFFFF ? static_cast<char16_t>(upper) : c;
+}
+
+bool EqualsNoCaseUnicode(std::string_view a, std::string_view b) {
+    if (!IsWellFormedUtf8(a) || !IsWellFormedUtf8(b)) return EqualsNoCase(a, b);
+    const std::u16string wideA = Utf8ToUtf16(a);
+    const std::u16string wideB = Utf8ToUtf16(b);
+    if (wideA.size() != wideB.size()) return false;
+    for (size_t i = 0; i < wideA.size(); ++i)
+        if (UpperCase(wideA[i]) != UpperCase(wideB[i])) return false;
+    return true;
 }
 
 std::string Format(const char* format, ...) {

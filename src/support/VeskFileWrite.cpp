@@ -58,7 +58,12 @@ void VeskFileWrite::Open(const std::string& unixPath) {
     ::fchmod(m_fd, mode);
 }
 
-VeskFileWrite::~VeskFileWrite() { Close(); }
+// Abandoned without a successful Close (an exception, an early return): a partial file
+// must never replace the target, so the temporary file goes and the target stays.
+VeskFileWrite::~VeskFileWrite() {
+    if (m_fd >= 0) ::close(m_fd);
+    Discard();
+}
 
 bool VeskFileWrite::Write(const void* data, std::size_t count) {
     if (m_fd < 0 || m_failed) {

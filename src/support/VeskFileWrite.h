@@ -11,7 +11,7 @@ inline constexpr unsigned FILE_SHARE_WRITE = 2;
 // Writes one file whole. The bytes go to a temporary file in the target's folder;
 // Close renames it over the target only when every write succeeded, so a reader
 // sees the old file or the new one, never a torn one. A file that existed keeps
-// its mode.
+// its mode. A writer destroyed without a successful Close leaves the target untouched.
 class VeskFileWrite {
 public:
     VeskFileWrite(const std::string& fileName, unsigned shareMode);

@@ -46,7 +46,7 @@ std::string MatchComponent(const std::string& folder, const std::string& name) {
     if (!dir) return name;
     std::string found = name;
     while (dirent* entry = ::readdir(dir)) {
-        if (EqualsNoCase(entry->d_name, name)) {
+        if (EqualsNoCaseUnicode(entry->d_name, name)) {
             found = entry->d_name;
             break;
         }
@@ -109,7 +109,8 @@ std::optional<std::string> WindowsSession::ToUnixPath(const std::string& windows
     for (std::string& part : SplitComponents(windowsPath, rest)) {
         if (part == ".") continue;
         if (part == "..") {
-            if (!resolved.empty()) resolved.pop_back();
+            // Each ".." removes one component; above the start of a relative path they pile up.
+            if (!resolved.empty() && resolved.back() != "..") resolved.pop_back();
             else if (!absolute) resolved.push_back(part);
             continue;
         }

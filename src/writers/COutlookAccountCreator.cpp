@@ -31,7 +31,7 @@ bool IsWindowsSupported() {
 }  // namespace
 
 COutlookAccountCreator::COutlookAccountCreator(CRefCountPtr<CAccount> account)
-    : m_outlookVersion(CMailClientChecker::GetInstance().m_outlookVersion),
+    : m_outlookVersion(CMailClientChecker::GetOutlookVersion()),
       m_account(std::move(account)),
       m_versionText(Format("%d", m_outlookVersion)) {}
 

@@ -1,7 +1,10 @@
 #include "writers/CPRFFile.h"
 
+#include <optional>
 #include <stdexcept>
 
+#include "registry/CRegistryKey.h"
+#include "support/AnsiCodePage.h"
 #include "support/EmbeddedResource.h"
 #include "support/LastError.h"
 #include "support/StringTable.h"
@@ -15,6 +18,8 @@ namespace {
 
 constexpr char kTemplateFile[] = "template.prf";
 constexpr char kAccountFile[] = "Account.prf";
+constexpr char kCodePageKey[] = "System\\CurrentControlSet\\Control\\Nls\\CodePage";
+constexpr unsigned kWesternCodePage = 1252;
 
 std::string AppFile(const char* name) { return GetApplicationFolder().Combine(name).Str(); }
 
@@ -33,6 +38,14 @@ std::string OneLine(std::string value) {
 }
 
 const char* Flag(std::int32_t value, const char* set) { return value != 0 ? set : "0"; }
+
+// A code page number that iconv converts to; nothing for any other text.
+std::optional<unsigned> UsableCodePage(const std::string& text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    const unsigned codePage = static_cast<unsigned>(std::stoul(text));
+    if (!Utf8ToCodePage("", codePage)) return std::nullopt;
+    return codePage;
+}
 
 }  // namespace
 
@@ -114,10 +127,25 @@ void CPRFFile::ReplacePlaceholder(const std::string& placeholder, const std::str
     m_text = std::move(result);
 }
 
+unsigned CPRFFile::GetCodePage() {
+    CRegistryKey key;
+    std::string acp;
+    if (key.OpenKey(HKEY_LOCAL_MACHINE, kCodePageKey, KEY_READ) == ERROR_SUCCESS &&
+        key.ReadString("ACP", acp, 16) == ERROR_SUCCESS) {
+        if (const std::optional<unsigned> codePage = UsableCodePage(acp)) return *codePage;
+    }
+    if (const unsigned codePage = AnsiCodePageOfEnvironment(); UsableCodePage(std::to_string(codePage)))
+        return codePage;
+    return kWesternCodePage;
+}
+
 void CPRFFile::WriteAccountFile() {
+    const unsigned codePage = GetCodePage();
+    const std::optional<std::string> bytes = Utf8ToCodePage(m_text, codePage);
+    if (!bytes) throw std::runtime_error("no converter to code page " + std::to_string(codePage));
     VeskFileWrite file(AppFile(kAccountFile), FILE_SHARE_READ);
     if (!file.IsOpen()) throw OutlookError(IDS_ERR_SETTINGS_FILE_PATH);
-    if (!file.Write(m_text.data(), m_text.size()) || !file.Close())
+    if (!file.Write(bytes->data(), bytes->size()) || !file.Close())
         throw std::runtime_error("cannot write Account.prf (error " + std::to_string(GetLastError()) + ")");
 }
 

@@ -8,7 +8,8 @@ namespace mailwright {
 
 // The profile file through which Outlook takes a new account at its next start: the
 // built-in template, written out as template.prf in the application folder, filled in
-// with the account's values and written as Account.prf beside it.
+// with the account's values and written as Account.prf beside it. Outlook reads a profile
+// file without a byte-order mark in the ANSI code page, so that is what it is written in.
 class CPRFFile {
 public:
     // Throws when there is no account.
@@ -22,7 +23,12 @@ public:
     void FillTemplate();
     void ReadTemplate();
     void ReplacePlaceholder(const std::string& placeholder, const std::string& value);
+    // Writes the filled-in text in the code page Outlook reads it in (GetCodePage).
     void WriteAccountFile();
+
+    // The prefix's ANSI code page: its "ACP" value as Wine wrote it from its locale; else
+    // the code page Wine would pick for this process's locale; else 1252.
+    static unsigned GetCodePage();
 
     bool IsTemplateExtracted() const { return m_templateExtracted; }
     const std::string& GetText() const { return m_text; }

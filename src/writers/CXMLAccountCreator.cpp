@@ -18,34 +18,15 @@ constexpr const char* kSource = "XMLAccountCreator";
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
 constexpr DWORD kStoreRootCapacity = 4096;
 
-// pugixml keeps UTF-8; the program's texts are in the ANSI code page.
-std::string AnsiToUtf8(const std::string& text) {
-    const std::u16string wide = AnsiToUtf16(text);
-    std::string out;
-    for (size_t i = 0; i < wide.size(); ++i) {
-        char32_t c = wide[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+// pugixml would write a character that XML 1.0 forbids as a character reference, which
+// no XML parser accepts: such characters become U+FFFD.
+std::string XmlText(const std::string& text) {
+    std::u16string wide = Utf8ToUtf16(text);
+    for (char16_t& c : wide) {
+        const bool allowed = c >= 0x20 ? c < 0xFFFE : (c == u'\t' || c == u'\n' || c == u'\r');
+        if (!allowed) c = 0xFFFD;
     }
-    return out;
+    return Utf16ToUtf8(wide);
 }
 
 // A 32-bit value as eight lower-case hexadecimal digits, negative values in two's complement.
@@ -126,18 +107,18 @@ void CXMLAccountCreator::GenerateXMLDoc() {
 void CXMLAccountCreator::AddNodeIntoDoc(const std::string& name, const std::string& text,
                                         const std::string& typeValue, const std::string& attributeName) {
     pugi::xml_node element = m_root.append_child(pugi::node_element);
-    if (!element || !element.set_name(AnsiToUtf8(name).c_str()))
+    if (!element || !element.set_name(XmlText(name).c_str()))
         throw Error::VeskExceptionText(IDS_ERR_ACCOUNT_XML, kSource, "CXMLAccountCreator::AddNodeIntoDoc", 32);
     pugi::xml_attribute attribute = element.append_attribute("");
-    if (!attribute || !attribute.set_name(AnsiToUtf8(attributeName).c_str()))
+    if (!attribute || !attribute.set_name(XmlText(attributeName).c_str()))
         throw Error::VeskExceptionText(IDS_ERR_ACCOUNT_XML, kSource, "CXMLAccountCreator::AddNodeIntoDoc", 39);
-    if (!attribute.set_value(AnsiToUtf8(typeValue).c_str())) {
+    if (!attribute.set_value(XmlText(typeValue).c_str())) {
         m_lastResult = E_OUTOFMEMORY;
         throw Error::VeskExceptionCommon(m_lastResult, IDS_ERR_ACCOUNT_XML, kSource,
                                          "CXMLAccountCreator::AddNodeIntoDoc", 42);
     }
     // An empty text leaves the element without content, as the DOM does.
-    if (!text.empty() && !element.text().set(AnsiToUtf8(text).c_str())) {
+    if (!text.empty() && !element.text().set(XmlText(text).c_str())) {
         m_lastResult = E_OUTOFMEMORY;
         throw Error::VeskExceptionCommon(m_lastResult, IDS_ERR_ACCOUNT_XML, kSource,
                                          "CXMLAccountCreator::AddNodeIntoDoc", 51);
@@ -150,8 +131,10 @@ std::string CXMLAccountCreator::GetStoreRoot(bool liveMail) {
     if (const LONG code = key.OpenKey(HKEY_CURRENT_USER, path.c_str(), KEY_READ); code != ERROR_SUCCESS)
         throw Error::VeskExceptionCommon(static_cast<std::uint32_t>(code), IDS_ERR_STORE_ROOT_KEY);
     std::string storeRoot;
-    if (const LONG code = key.ReadString("Store Root", storeRoot, kStoreRootCapacity); code != ERROR_SUCCESS)
-        throw Error::VeskExceptionCommon(static_cast<std::uint32_t>(code), IDS_ERR_STORE_ROOT_PATH);
+    LONG code = key.ReadString("Store Root", storeRoot, kStoreRootCapacity);
+    // An empty root names no folder: the file would land in the current folder, where no client looks.
+    if (code == ERROR_SUCCESS && storeRoot.empty()) code = ERROR_FILE_NOT_FOUND;
+    if (code != ERROR_SUCCESS) throw Error::VeskExceptionCommon(static_cast<std::uint32_t>(code), IDS_ERR_STORE_ROOT_PATH);
     key.CloseKey();
     return ExpandLeadingVariable(storeRoot);
 }

@@ -33,6 +33,11 @@ TEST(VeskEmailAddress, Validity) {
         {"john@", false},
         {"j\tohn@example.com", true},
         {"j\xc3\xb3zef@example.pl", true},
+        // UTF-8 characters whatever the locale: one of two bytes between "@" and the dot is enough.
+        {"jan@\xc5\xbc.pl", true},
+        {"jan@\xe2\x82\xac", false},
+        {"jan@example.\xc5\xbc", true},
+        {"\xff@example.com", true},
     };
     for (const auto& c : cases) EXPECT_EQ(VeskEmailAddress(c.text).IsValid(), c.valid) << '"' << c.text << '"';
 }

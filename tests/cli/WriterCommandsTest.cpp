@@ -104,6 +104,38 @@ TEST_F(WriterCommandsTest, OutlookAccountWaitsForImport) {
         << next.err;
 }
 
+// Only the client being created may speak: on a machine whose Windows Live Mail was never
+// opened, an Outlook creation says nothing about Windows Live Mail.
+TEST_F(WriterCommandsTest, AnOutlookCreationShowsNoBoxOfAnotherClient) {
+    InstallOutlook({"Outlook"}, "Outlook");
+    UserKey("Software\\Microsoft\\Windows Live Mail")->DeleteValue("Store Root");
+    const ProgramRun run = Create("outlook");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("Windows Live Mail"), std::string::npos) << run.err;
+    EXPECT_EQ(ProfileInPrf(), "Outlook");
+}
+
+// The command line goes through the core's check: a control character in the address or
+// the display name is refused with its message and nothing is written.
+TEST_F(WriterCommandsTest, ControlCharactersAreRefused) {
+    const struct {
+        const char* email;
+        const char* name;
+        const char* message;
+    } cases[] = {
+        {"jan@gmail.com\n", "Jan", "Error: The email address contains a control character"},
+        {"jan@gmail.com", "Jan\x01\x1bX", "Error: The display name contains a control character"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = RunProgram(CliProgram(),
+                                          {"create", "--email", c.email, "--name", c.name, "--client", "windows-mail"},
+                                          {{"WINEPREFIX", m_prefix.Path()}, {"USER", "tester"}, {"HOME", m_home.Path()}});
+        EXPECT_EQ(run.status, 1) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_TRUE(AccountFiles("Windows Mail").empty()) << c.message;
+    }
+}
+
 TEST_F(WriterCommandsTest, OutlookProfileChoice) {
     const struct {
         const char* name;

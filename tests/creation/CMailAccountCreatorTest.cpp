@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "BuildConfig.h"
 #include "creation/CMailAccountCreator.h"
@@ -200,6 +201,49 @@ TEST_F(CreatorTest, CancelledLogOnNameWritesNothing) {
     EXPECT_TRUE(NothingWritten());
 }
 
+// No client file can carry a control character: they are refused before anything is
+// written, with the field named. White space that trimming removes from the display
+// name never reaches a file and is no reason to refuse.
+TEST_F(CreatorTest, ControlCharactersAreRefusedBeforeAnythingIsWritten) {
+    const std::string address = "The email address contains a control character, such as a line break or a tab. "
+                                "Remove it and try again.";
+    const std::string name = "The display name contains a control character, such as a line break or a tab. "
+                             "Remove it and try again.";
+    const std::string typed = "The username contains a control character, such as a line break or a tab. "
+                              "Remove it and try again.";
+    const struct {
+        std::string address;
+        std::string name;
+        std::optional<std::string> typedName;
+        std::string error;  // empty: created
+    } cases[] = {
+        {"jan@example.com\n", "", std::nullopt, address},
+        {"jan\t@example.com", "", std::nullopt, address},
+        {"jan@example.com\x7f", "", std::nullopt, address},
+        {"jan@example.com", "Jan\x01\x1bX", std::nullopt, name},
+        {"jan@example.com", std::string("Jan\0X", 5), std::nullopt, name},
+        {"jan@example.com", "Jan\rKowalski", std::nullopt, name},
+        {"jan@ask.example", "", "47\n11", typed},
+        {"jan@example.com", "\tJan Kowalski\r\n", std::nullopt, ""},
+    };
+    for (const auto& c : cases) {
+        m_ui->ClearCalls();
+        if (c.typedName) m_ui->ScriptUserName(c.typedName);
+        const bool created = Create(c.address, c.name);
+        if (c.error.empty()) {
+            EXPECT_TRUE(created) << c.name;
+            EXPECT_EQ(Get(kFirstAccount, "SMTP Display Name"), Sz("Jan Kowalski"));
+            continue;
+        }
+        EXPECT_FALSE(created) << c.error;
+        ASSERT_FALSE(Calls().empty()) << c.error;
+        EXPECT_EQ(Calls().back().kind, UiCall::Error);
+        EXPECT_EQ(Calls().back().text, c.error);
+        EXPECT_EQ(Calls().back().style, kErrorStyle);
+        EXPECT_TRUE(NothingWritten()) << c.error;
+    }
+}
+
 TEST_F(CreatorTest, WriterFailureIsReportedUnlessSilentAndShowsNoResult) {
     CRegistryKey identities(m_memory);
     ASSERT_EQ(ERROR_SUCCESS, identities.OpenKey(HKEY_CURRENT_USER, "Identities", KEY_READ | KEY_WRITE));
@@ -275,7 +319,7 @@ TEST_F(CreatorTest, FailureOfTheResultDialogKeepsTheResult) {
     EXPECT_TRUE(Create("jan@example.com", ""));
     ASSERT_EQ(Calls().size(), 1u);
     EXPECT_EQ(Calls()[0].kind, UiCall::Error);
-    EXPECT_EQ(Calls()[0].text, "(0x12) Process32First failed.");
+    EXPECT_EQ(Calls()[0].text, "There are no more files. (0x12)\n\nProcess32First failed.");
     EXPECT_EQ(Get(kFirstAccount, "Account Name"), Sz("jan@example.com"));
 }
 

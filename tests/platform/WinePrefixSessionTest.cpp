@@ -9,32 +9,16 @@
 #include "registry/CRegistryKey.h"
 #include "support/VeskFsPathT.h"
 #include "testlib/RunningWineServer.h"
+#include "testlib/ScopedEnv.h"
 #include "testlib/TempWinePrefix.h"
 
 namespace mailwright {
 namespace {
 
+using testing::ScopedEnv;
 using testing::ScopedPrefixSession;
 using testing::TempWinePrefix;
 using testing::WindowsRelease;
-
-// Sets (or, with null, removes) an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_old) ::setenv(m_name.c_str(), m_old->c_str(), 1);
-        else ::unsetenv(m_name.c_str());
-    }
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
 
 struct PrefixCase {
     const char* name;
@@ -157,6 +141,32 @@ TEST(WinePrefixSession, DrivesAreTheDosdevices) {
     EXPECT_EQ(std::nullopt, scoped.Session().DriveRoot('d'));
     EXPECT_EQ("C:\\windows\\system32", scoped.Session().ToWindowsPath(driveC + "/windows/system32"));
     EXPECT_EQ(driveC + "/windows/system32", scoped.Session().ToUnixPath("c:\\WINDOWS\\System32"));
+}
+
+// Each ".." removes one component; names match without regard to case in any script,
+// by Unicode's simple case mapping as Wine's (so "SS" does not match "\u00DF").
+TEST(WinePrefixSession, PathsMapAsWineMapsThem) {
+    TempWinePrefix prefix;
+    ScopedPrefixSession scoped(prefix);
+    for (const char* folder : {"Za\u017C\u00F3\u0142\u0107", "\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B",
+                               "stra\u00DFe"})
+        std::filesystem::create_directories(prefix.DriveC(folder));
+    const std::string c = std::filesystem::canonical(prefix.DriveC()).string();
+    const struct {
+        const char* windows;
+        std::string unix;
+    } cases[] = {
+        {"C:\\windows\\..\\users", c + "/users"},
+        {"C:\\..\\..\\windows", c + "/windows"},
+        {"..\\..\\x", "../../x"},
+        {"a\\..\\..\\x", "../x"},
+        {"a\\b\\..\\..\\x", "x"},
+        {"C:\\ZA\u017B\u00D3\u0141\u0106\\new.txt", c + "/Za\u017C\u00F3\u0142\u0107/new.txt"},
+        {"C:\\\u0434\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B", c + "/\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B"},
+        {"C:\\STRASSE", c + "/STRASSE"},
+        {"C:\\STRA\u00DFE", c + "/stra\u00DFe"},
+    };
+    for (const auto& k : cases) EXPECT_EQ(k.unix, scoped.Session().ToUnixPath(k.windows)) << k.windows;
 }
 
 TEST(WinePrefixSession, FindsThePrefixAsWineDoes) {

@@ -127,6 +127,38 @@ TEST(DamagedDatabase, HugeCountsAndLengthsStopAtTheEnd) {
     }
 }
 
+// With one to three bytes left no item fits and reading one consumes nothing: the read
+// ends there as incomplete instead of trying again for each of 2^31 counted records.
+TEST(DamagedDatabase, BytesTooFewForAnItemEndTheReadAsIncomplete) {
+    const auto resource = FindEmbeddedResource("BIN", IDR_DEFAULT_DATABASE);
+    ASSERT_TRUE(resource);
+    const Bytes original(resource->begin(), resource->end());
+    Bytes patched = original;
+    const Bytes hugeCount = Raw32(0x7FFFFFFF);
+    std::copy(hugeCount.begin(), hugeCount.end(), patched.begin() + 12);  // after the version item and the count's width
+    patched.insert(patched.end(), {0x04, 0x00});
+    const CProviderDatabase whole = ReadDamaged(original);
+    const struct {
+        const char* name;
+        Bytes bytes;
+        std::size_t providers;
+    } cases[] = {
+        {"17 bytes: version, huge count, one byte", Join({Value(1), Value(0x7FFFFFFF), Bytes{0x04}}), 0},
+        {"default database with a huge count and two more bytes", patched, whole.GetProviders().size()},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(c.bytes.size() == 17, c.providers == 0) << c.name;
+        VeskMemoryArchive archive;
+        archive.Assign(c.bytes.data(), c.bytes.size());
+        CProviderDatabase db;
+        EXPECT_FALSE(db.Read(archive)) << c.name;
+        EXPECT_EQ(db.GetProviders().size(), c.providers) << c.name;
+    }
+    VeskMemoryArchive archive;
+    archive.Assign(original.data(), original.size());
+    EXPECT_TRUE(CProviderDatabase().Read(archive));
+}
+
 TEST(IsCompleteDatabase, AcceptsWhatTheWriterWrites) {
     EXPECT_TRUE(IsComplete(SampleDatabase()));
     EXPECT_TRUE(IsComplete(Database({Join(RecordItems())}, 7)));

@@ -128,6 +128,15 @@ TEST(ProvidersCommand, LookupInAFile) {
     EXPECT_EQ(unknown.out, "");
     EXPECT_EQ(CountLines(unknown.err), 1);
 
+    // The domain rule of account creation: a subdomain of the subdomain host finds the host,
+    // with servers named after the subdomain; in capitals it is not reduced.
+    const Result customer = RunCli(tmp, {"lookup", "--file", tmp.Sub("p.lst"), "firma.home.pl"});
+    ASSERT_EQ(customer.status, 0) << customer.err;
+    EXPECT_NE(customer.out.find("name: home.pl\n"), std::string::npos) << customer.out;
+    EXPECT_NE(customer.out.find("pop3 server: firma.home.pl\n"), std::string::npos) << customer.out;
+    EXPECT_NE(customer.out.find("smtp server: firma.home.pl\n"), std::string::npos) << customer.out;
+    EXPECT_EQ(RunCli(tmp, {"lookup", "--file", tmp.Sub("p.lst"), "FIRMA.HOME.PL"}).status, 1);
+
     EXPECT_EQ(RunCli(tmp, {"lookup", "--file", tmp.Sub("none.lst"), "wp.pl"}).status, 2);
     EXPECT_EQ(RunCli(tmp, {"lookup"}).status, 2);
     EXPECT_EQ(RunCli(tmp, {"frobnicate"}).status, 2);

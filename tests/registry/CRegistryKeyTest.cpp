@@ -225,17 +225,18 @@ TEST_P(CRegistryKeyTest, AccessAndHandleErrors) {
 }
 
 TEST_P(CRegistryKeyTest, NarrowTextIsStoredAsUtf16) {
-    auto key = WriteKey(HKEY_CURRENT_USER, "Software\\Caf\xE9");  // the C locale reads Windows-1252
-    ASSERT_EQ(ERROR_SUCCESS, key->WriteString("Name", "Ren\xE9"));
+    // Narrow text is UTF-8 whatever the locale.
+    auto key = WriteKey(HKEY_CURRENT_USER, "Software\\Caf\xC3\xA9");
+    ASSERT_EQ(ERROR_SUCCESS, key->WriteString("Name", "Ren\xC3\xA9 \xF0\x9F\x93\xA7"));
     std::vector<std::uint8_t> stored;
     DWORD type = 0;
     ASSERT_EQ(ERROR_SUCCESS,
               m_store->QueryValue(RegistryKeyPath{RegistryRoot::CurrentUser, {u"Software", u"Caf\u00E9"}, false},
                                   u"Name", type, stored));
-    EXPECT_EQ((std::vector<std::uint8_t>{'R', 0, 'e', 0, 'n', 0, 0xE9, 0, 0, 0}), stored);
+    EXPECT_EQ((std::vector<std::uint8_t>{'R', 0, 'e', 0, 'n', 0, 0xE9, 0, ' ', 0, 0x3D, 0xD8, 0xE7, 0xDC, 0, 0}), stored);
     std::string text;
-    EXPECT_EQ(ERROR_SUCCESS, key->ReadString("Name", text, 5));
-    EXPECT_EQ("Ren\xE9", text);
+    EXPECT_EQ(ERROR_SUCCESS, key->ReadString("Name", text, 11));
+    EXPECT_EQ("Ren\xC3\xA9 \xF0\x9F\x93\xA7", text);
 }
 
 TEST_P(CRegistryKeyTest, ClassesRootOverlaysTheUsersClassesOnTheMachines) {

@@ -29,13 +29,25 @@ TEST(VeskFileWrite, ReplacesTheFileWholeOnClose) {
         << "no temporary file is left behind";
 }
 
-TEST(VeskFileWrite, DestructorCommitsLikeClose) {
-    ScopedPrefixlessSession session;
-    {
-        VeskFileWrite file(ZPath(session.Data().Sub("f")), FILE_SHARE_READ);
-        file.Write("abc", 3);
+// A writer abandoned after opening (an exception, an early return) must not replace the
+// target with what it has so far.
+TEST(VeskFileWrite, WithoutCloseTheTargetStaysAndNoTemporaryFileIsLeft) {
+    for (const bool existed : {true, false}) {
+        ScopedPrefixlessSession session;
+        if (existed) session.Data().WriteFile("f", "old");
+        {
+            VeskFileWrite file(ZPath(session.Data().Sub("f")), FILE_SHARE_READ);
+            ASSERT_TRUE(file.IsOpen());
+            ASSERT_TRUE(file.Write("partial", 7));
+        }
+        EXPECT_EQ(session.Data().Exists("f"), existed);
+        if (existed) {
+            EXPECT_EQ(session.Data().ReadFile("f"), "old");
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(session.Data().Path()),
+                                std::filesystem::directory_iterator()),
+                  existed ? 1 : 0);
     }
-    EXPECT_EQ(session.Data().ReadFile("f"), "abc");
 }
 
 TEST(VeskFileWrite, KeepsTheModeOfAnExistingFile) {

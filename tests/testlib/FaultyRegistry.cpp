@@ -13,7 +13,7 @@ std::string PathText(const RegistryKeyPath& key) {
     std::string text;
     for (const std::u16string& component : key.components) {
         if (!text.empty()) text += '\\';
-        text += Utf16ToAnsi(component);
+        text += Utf16ToUtf8(component);
     }
     return text;
 }
@@ -70,7 +70,7 @@ LONG FaultyRegistry::QueryValue(const RegistryKeyPath& key, std::u16string_view 
 
 LONG FaultyRegistry::SetValue(const RegistryKeyPath& key, std::u16string_view name, DWORD type,
                               std::span<const std::uint8_t> data) {
-    const std::string valueName = Utf16ToAnsi(std::u16string(name));
+    const std::string valueName = Utf16ToUtf8(std::u16string(name));
     if (const LONG code = Failure(key, &valueName)) return code;
     return m_inner->SetValue(key, name, type, data);
 }

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "testlib/AccountFixture.h"
+#include "testlib/ScopedEnv.h"
 #include "testlib/TempFolder.h"
 #include "writers/CPRFFile.h"
 
@@ -12,6 +13,7 @@ namespace mailwright {
 namespace {
 
 using testing::MakeProvider;
+using testing::ScopedEnv;
 using testing::ScopedPrefixlessSession;
 
 std::string ReadSourceFile(const std::string& relative) {
@@ -59,7 +61,8 @@ TEST(CPRFFileTable, TheTemplateWithTheAccountsValues) {
          {{"{prof_name}", "Home Mail"}, {"{account_name}", "ann@example.com"}, {"{pop3_name}", "ann"},
           {"{email_addr}", "ann@example.com"}, {"{disp_name}", "ann"}, {"{smtp_auth}", "0"},
           {"{pop3_port}", "110"}, {"{pop3_ssl}", "0"}, {"{smtp_port}", "25"}, {"{smtp_ssl}", "0"}}},
-        {"typed name, odd flags", "Work", "Zo\xEB M\xFCller", "zoe@example.com", 995, 5, 587, -1, 3, true, 1, "zm01",
+        // The program's text is UTF-8; without a prefix and in the C locale the file is in Windows-1252.
+        {"typed name, odd flags", "Work", "Zo\xC3\xAB M\xC3\xBCller", "zoe@example.com", 995, 5, 587, -1, 3, true, 1, "zm01",
          {{"{prof_name}", "Work"}, {"{account_name}", "zoe@example.com"}, {"{pop3_name}", "zm01"},
           {"{email_addr}", "zoe@example.com"}, {"{disp_name}", "Zo\xEB M\xFCller"}, {"{smtp_auth}", "2"},
           {"{pop3_port}", "995"}, {"{pop3_ssl}", "1"}, {"{smtp_port}", "587"}, {"{smtp_ssl}", "1"}}},
@@ -69,6 +72,7 @@ TEST(CPRFFileTable, TheTemplateWithTheAccountsValues) {
           {"{email_addr}", "eve@example.com"}, {"{disp_name}", "Evil [General] Custom=0"}, {"{smtp_auth}", "2"},
           {"{pop3_port}", "995"}, {"{pop3_ssl}", "1"}, {"{smtp_port}", "465"}, {"{smtp_ssl}", "1"}}},
     };
+    ScopedEnv locale("LC_ALL", "C");
     for (const Case& c : cases) {
         ScopedPrefixlessSession session;
         CRefCountPtr<CProvider> provider = MakeProvider(c.settings);

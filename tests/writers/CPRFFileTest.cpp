@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "account/CAccount.h"
 #include "support/StringTable.h"
 #include "support/VeskException.h"
 #include "writers/CPRFFile.h"
 #include "testlib/AccountFixture.h"
+#include "testlib/ScopedEnv.h"
 #include "testlib/TempFolder.h"
+#include "testlib/TempWinePrefix.h"
 
 using namespace mailwright;
 using namespace mailwright::testing;
@@ -131,6 +134,43 @@ TEST(CPRFFile, FilesThatCannotBeWritten) {
             EXPECT_EQ(e.GetFile(), "");
             EXPECT_EQ(e.GetLine(), 0);
         }
-        EXPECT_FALSE(session.Data().Exists("Mailwright/Account.prf/Account.prf"));
+        // No account file: the template's failure stops before Account.prf is written.
+        EXPECT_FALSE(std::filesystem::is_regular_file(session.Data().Sub("Mailwright/Account.prf"))) << c.inTheWay;
+    }
+}
+
+// Outlook reads a profile file without a byte-order mark in the prefix's ANSI code page:
+// the "ACP" value that Wine writes from its locale, else the code page of this process's
+// locale, else 1252. What the code page lacks becomes "?".
+TEST(CPRFFile, IsWrittenInThePrefixsAnsiCodePage) {
+    const struct {
+        const char* acp;     // nullptr: the prefix has no value
+        const char* locale;  // LC_ALL
+        const char* displayName;
+        const char* profileName;
+    } cases[] = {
+        {"1250", "C.UTF-8", "DisplayName= Za\xBF\xF3\xB3\xE6 Ja\xF1 \x80", "ProfileName=Pi\xB3ka"},
+        {"1252", "pl_PL.UTF-8", "DisplayName= Za?\xF3?? Ja? \x80", "ProfileName=Pi?ka"},
+        {nullptr, "pl_PL.UTF-8", "DisplayName= Za\xBF\xF3\xB3\xE6 Ja\xF1 \x80", "ProfileName=Pi\xB3ka"},
+        {nullptr, "C", "DisplayName= Za?\xF3?? Ja? \x80", "ProfileName=Pi?ka"},
+        {"no number", "C", "DisplayName= Za?\xF3?? Ja? \x80", "ProfileName=Pi?ka"},
+    };
+    for (const auto& c : cases) {
+        TempWinePrefix prefix;
+        std::string keys = TempWinePrefix::SystemKeys(WindowsRelease::Win7, true);
+        if (c.acp)
+            keys += std::string("\n[System\\\\ControlSet001\\\\Control\\\\Nls\\\\Codepage] 0\n\"ACP\"=\"") + c.acp +
+                    "\"\n\"OEMCP\"=\"437\"\n";
+        prefix.WriteSystemHive(keys);
+        ScopedPrefixSession session(prefix);
+        ScopedEnv locale("LC_ALL", c.locale);
+        AccountSpec spec;
+        spec.displayName = "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 Ja\xC5\x84 \xE2\x82\xAC";  // "Zażółć Jań €"
+        CPRFFile file(AccountFor(spec), "Pi\xC5\x82ka");
+        file.WriteProfileFile();
+        const std::string text = prefix.Folder().ReadFile("drive_c/users/tester/AppData/Roaming/Mailwright/Account.prf");
+        const std::string where = std::string(c.acp ? c.acp : "no ACP") + ", " + c.locale;
+        EXPECT_EQ(Line(text, "DisplayName"), c.displayName) << where;
+        EXPECT_EQ(Line(text, "ProfileName"), c.profileName) << where;
     }
 }

@@ -120,14 +120,26 @@ TEST(CXMLAccountCreator, ProviderValuesAndUserNameRule) {
     }
 }
 
-TEST(CXMLAccountCreator, EscapedCharactersAndTheCodePageSurvive) {
-    // The C locale's ANSI code page is Windows-1252: 0xEB is e with diaeresis.
-    const std::string name = "Tom & \"Jerry\" <'toons'> ]]> Zo\xEB";
+TEST(CXMLAccountCreator, EscapedAndNonAsciiCharactersSurvive) {
+    const std::string name = "Tom & \"Jerry\" <'toons'> ]]> Zo\xC3\xAB";
     const std::vector<Element> doc = Document(MakeAccount(name, "a&b<c>@example.com", MakeProvider()));
     ASSERT_EQ(doc.size(), 19u);
     EXPECT_EQ(doc[16].text, "Tom & \"Jerry\" <'toons'> ]]> Zo\xC3\xAB");
     EXPECT_EQ(doc[0].text, "a&b<c>@example.com");
     EXPECT_EQ(doc[17].text, "a&b<c>@example.com");
+}
+
+// A character reference to a control character makes the file unreadable for an XML parser;
+// what XML 1.0 forbids (and bytes that are no UTF-8) becomes U+FFFD instead.
+TEST(CXMLAccountCreator, CharactersThatXmlForbidsBecomeReplacementCharacters) {
+    const std::string name = std::string("Jan\x01\x1b\tX\x7f\0", 9) + "\xEF\xBF\xBE\xFF";
+    CXMLAccountCreator creator;
+    creator.CreateAccountFromProviderSettings(MakeAccount(name, "jan@example.com", MakeProvider()));
+    const std::string bytes = creator.SaveToMemory();
+    EXPECT_EQ(bytes.find(Utf16Le("&#")), std::string::npos);
+    const std::vector<Element> doc = ReadBack(bytes);
+    ASSERT_EQ(doc.size(), 19u);
+    EXPECT_EQ(doc[16].text, "Jan\uFFFD\uFFFD\tX\x7f\uFFFD\uFFFD\uFFFD");
 }
 
 TEST(CXMLAccountCreator, ASecondDocumentReplacesTheFirst) {
@@ -172,7 +184,6 @@ TEST_F(StoreRootTest, OnlyALeadingVariableIsExpanded) {
         {"%USERPROFILE%\\%APPDATA%", "C:\\users\\tester\\%APPDATA%"},
         {"%UNKNOWN%\\Mail", "%UNKNOWN%\\Mail"},
         {"%", "%"},
-        {"", ""},
     };
     CXMLAccountCreator creator;
     for (const auto& c : cases) {
@@ -207,6 +218,9 @@ TEST_F(StoreRootTest, FailuresCarryTheirTextAndCode) {
     auto key = m_prefix.UserKey("Software\\Microsoft\\Windows Live Mail");
     const std::string missing = "The system cannot find the file specified. (0x2)\n\n"
                                 "Cannot find data folder path for Windows Mail.";
+    expectFailure(2, missing);
+    // An empty root names no folder: the file would land in the current folder.
+    key->WriteString("Store Root", "");
     expectFailure(2, missing);
     const std::string invalid = "The data is invalid. (0xd)\n\nCannot find data folder path for Windows Mail.";
     key->WriteDword("Store Root", 1);

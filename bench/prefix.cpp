@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -151,20 +152,30 @@ std::string IdentityKeys() {
            "\"User ID\"=\"" + id + "\"\n";
 }
 
+// In a temporary folder, or in $MAILWRIGHT_BENCH_PREFIX, kept and used again, for runs
+// under a profiler.
 class BigPrefix {
 public:
     BigPrefix() {
-        std::string pattern = (fs::temp_directory_path() / "mailwright-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) std::abort();
-        m_path = pattern;
+        if (const char* kept = std::getenv("MAILWRIGHT_BENCH_PREFIX"); kept && *kept) {
+            m_path = kept;
+            m_kept = true;
+            if (fs::exists(File("system.reg"))) return;
+        } else {
+            std::string pattern = (fs::temp_directory_path() / "mailwright-bench-XXXXXX").string();
+            if (!::mkdtemp(pattern.data())) std::abort();
+            m_path = pattern;
+        }
         fs::create_directories(m_path + "/drive_c/users");
         fs::create_directories(m_path + "/dosdevices");
-        fs::create_directory_symlink("../drive_c", m_path + "/dosdevices/c:");
+        if (!fs::exists(m_path + "/dosdevices/c:")) fs::create_directory_symlink("../drive_c", m_path + "/dosdevices/c:");
         const std::string fixtures = MW_SOURCE_DIR "/tests/data/wine-prefix-win7-64/";
         Write("user.reg", Grow(ReadText(fixtures + "user.reg") + IdentityKeys(), 10u << 20, AddUserKeys));
         Write("system.reg", Grow(ReadText(fixtures + "system.reg"), 30u << 20, AddMachineKeys));
     }
-    ~BigPrefix() { fs::remove_all(m_path); }
+    ~BigPrefix() {
+        if (!m_kept) fs::remove_all(m_path);
+    }
     BigPrefix(const BigPrefix&) = delete;
     BigPrefix& operator=(const BigPrefix&) = delete;
 
@@ -178,6 +189,7 @@ private:
     void Write(const char* name, const std::string& text) const { std::ofstream(File(name), std::ios::binary) << text; }
 
     std::string m_path;
+    bool m_kept = false;
 };
 
 const BigPrefix& Prefix() {
@@ -185,15 +197,20 @@ const BigPrefix& Prefix() {
     return prefix;
 }
 
+struct Bytes {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+};
+
 // The floor of reading: the whole file into memory, nothing more.
-std::vector<char> RawRead(const std::string& path) {
+Bytes RawRead(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
     ::fstat(fd, &st);
-    std::vector<char> bytes(static_cast<size_t>(st.st_size));
+    Bytes bytes{std::make_unique_for_overwrite<char[]>(static_cast<size_t>(st.st_size)), static_cast<size_t>(st.st_size)};
     size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+    while (done < bytes.size) {
+        const ssize_t got = ::read(fd, bytes.data.get() + done, bytes.size - done);
         if (got <= 0) break;
         done += static_cast<size_t>(got);
     }
@@ -202,9 +219,9 @@ std::vector<char> RawRead(const std::string& path) {
 }
 
 // The floor of writing: the bytes to a new file beside the hive, synced.
-void RawWrite(const std::string& path, const std::vector<char>& bytes) {
+void RawWrite(const std::string& path, const Bytes& bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) std::abort();
+    if (::write(fd, bytes.data.get(), bytes.size) != static_cast<ssize_t>(bytes.size)) std::abort();
     ::fsync(fd);
     ::close(fd);
     ::unlink(path.c_str());
@@ -255,7 +272,7 @@ void LoadHive(benchmark::State& state, const char* name, HKEY root) {
     double figure = 0, floor = 0;
     for (auto _ : state) {
         auto start = Clock::now();
-        benchmark::DoNotOptimize(RawRead(path).size());
+        benchmark::DoNotOptimize(RawRead(path).size);
         floor += Seconds(Clock::now() - start);
 
         start = Clock::now();
@@ -281,8 +298,8 @@ void BM_CreateAccountProcess(benchmark::State& state) {
     double figure = 0, floor = 0, peak = 0;
     for (auto _ : state) {
         auto start = Clock::now();
-        const std::vector<char> user = RawRead(Prefix().File("user.reg"));
-        benchmark::DoNotOptimize(RawRead(Prefix().File("system.reg")).size());
+        const Bytes user = RawRead(Prefix().File("user.reg"));
+        benchmark::DoNotOptimize(RawRead(Prefix().File("system.reg")).size);
         RawWrite(Prefix().File("floor.reg"), user);
         floor += Seconds(Clock::now() - start);
 
@@ -301,8 +318,8 @@ void BM_DetectProcess(benchmark::State& state) {
     double figure = 0, floor = 0, peak = 0;
     for (auto _ : state) {
         auto start = Clock::now();
-        benchmark::DoNotOptimize(RawRead(Prefix().File("user.reg")).size());
-        benchmark::DoNotOptimize(RawRead(Prefix().File("system.reg")).size());
+        benchmark::DoNotOptimize(RawRead(Prefix().File("user.reg")).size);
+        benchmark::DoNotOptimize(RawRead(Prefix().File("system.reg")).size);
         floor += Seconds(Clock::now() - start);
 
         const ProcessRun run = RunCli({"detect"});

@@ -73,8 +73,10 @@ public:
     std::unique_ptr<RegistryKeyContent> CopyContent() const;
     void SetContent(std::unique_ptr<RegistryKeyContent> content) { m_content = std::move(content); }
 
-    // Wine's #link: the key stands for the key its SymbolicLinkValue names.
+    // Wine's #link: the key stands for the key its SymbolicLinkValue names. Not known yet
+    // (`linkUnknown`) for a key read from a hive and not looked at since.
     bool isLink = false;
+    bool linkUnknown = false;
     // Where the key's own lines lie in the hive text it was read from, while it is
     // unchanged since; `changed` keys are written anew.
     bool changed = false;

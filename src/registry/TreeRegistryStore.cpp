@@ -81,7 +81,9 @@ std::vector<std::u16string> TreeRegistryStore::HivePath(const RegistryKeyPath& k
 }
 
 LONG TreeRegistryStore::FollowLinks(Location& at, Walk& walk) {
-    while (at.node->isLink) {
+    for (;;) {
+        CheckLink(at.hive, *at.node);
+        if (!at.node->isLink) break;
         if (++walk.linkDepth > kMaxLinkDepth) return ERROR_FILE_NOT_FOUND;
         if (const LONG code = Decode(at); code != ERROR_SUCCESS) return code;
         const RegistryValue* link = at.node->FindValue(kSymbolicLinkValue);

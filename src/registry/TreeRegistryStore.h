@@ -45,6 +45,8 @@ protected:
     virtual RegistryKeyNode* HiveRoot(int hive, LONG& error) = 0;
     // Decodes a key that its hive holds only as text; the error code when it cannot be.
     virtual LONG DecodeKey(int /*hive*/, RegistryKeyNode& /*key*/) { return ERROR_SUCCESS; }
+    // Makes sure the key's link flag is known.
+    virtual void CheckLink(int /*hive*/, RegistryKeyNode& /*key*/) {}
     // The start of a transaction: what keeps other writers out. A failure is then the
     // answer to every change the transaction tries.
     virtual LONG LockHives() { return ERROR_SUCCESS; }

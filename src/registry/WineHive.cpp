@@ -181,35 +181,27 @@ private:
     size_t m_pos;
 };
 
-// The line number of the line that starts at `offset`.
-size_t LineNumberAt(std::string_view text, size_t offset) {
-    return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+constexpr size_t kPieceSize = 1 << 20;
+
+// The number of the line in which `offset` lies.
+size_t LineNumberAt(const HiveText& text, size_t offset) {
+    size_t lines = 1;
+    std::string piece;
+    for (size_t at = 0; at < offset; at += kPieceSize) {
+        const size_t length = std::min(kPieceSize, offset - at);
+        if (!text.Read(at, length, piece)) break;
+        lines += static_cast<size_t>(std::count(piece.begin(), piece.end(), '\n'));
+    }
+    return lines;
 }
 
-std::string LineError(std::string_view text, size_t lineStart, const std::string& what) {
-    return "line " + std::to_string(LineNumberAt(text, lineStart)) + ": " + what;
+std::string LineError(const HiveText& text, size_t offset, const std::string& what) {
+    return "line " + std::to_string(LineNumberAt(text, offset)) + ": " + what;
 }
 
 size_t SkipBlanks(std::string_view line, size_t pos) {
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     return pos;
-}
-
-// A hex value whose data goes on in the next line: its line ends with a backslash.
-bool ContinuesOnNextLine(std::string_view line, size_t pos) {
-    size_t end = line.size();
-    while (end > pos && IsBlank(line[end - 1])) --end;
-    if (end == pos || line[end - 1] != '\\') return false;
-    if (line[pos] == '"') {
-        std::u16string name;
-        ++pos;
-        if (!ReadEscaped(line, pos, '"', name)) return false;
-    } else {
-        ++pos;  // '@'
-    }
-    pos = SkipBlanks(line, pos);
-    if (pos >= line.size() || line[pos] != '=') return false;
-    return line.substr(SkipBlanks(line, pos + 1), 3) == "hex";
 }
 
 // Reads what follows a key line's closing bracket: the Unix seconds that may be there.
@@ -237,75 +229,176 @@ bool ReadKeyLine(std::string_view line, size_t pos, std::u16string& path, std::o
     return ReadKeySeconds(line, pos, seconds, message);
 }
 
+// Hands out a hive's text in pieces of whole lines, about a megabyte each (more when a
+// single line is longer); a text held in memory comes as one piece.
+class PieceReader {
+public:
+    explicit PieceReader(const HiveText& text) : m_text(text) {}
+
+    // The next piece and where it starts; false at the end and when the file cannot be read.
+    bool Next(std::string_view& piece, size_t& offset) {
+        if (m_next >= m_text.Size()) return false;
+        offset = m_next;
+        if (m_text.InMemory()) {
+            piece = m_text.Memory().substr(m_next);
+            m_next = m_text.Size();
+            return true;
+        }
+        size_t length = std::min(kPieceSize, m_text.Size() - m_next);
+        size_t cut = 0;
+        for (;;) {
+            if (!m_text.Read(m_next, length, m_buffer)) {
+                m_failed = true;
+                return false;
+            }
+            if (m_next + length == m_text.Size()) {
+                cut = length;
+                break;
+            }
+            if (const size_t last = m_buffer.rfind('\n'); last != std::string::npos) {
+                cut = last + 1;
+                break;
+            }
+            length = std::min(length * 2, m_text.Size() - m_next);
+        }
+        piece = std::string_view(m_buffer).substr(0, cut);
+        m_next += cut;
+        return true;
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    const HiveText& m_text;
+    std::string m_buffer;
+    size_t m_next = 0;
+    bool m_failed = false;
+};
+
 // Finds every key line of a hive and the stretch of text each key owns, without
-// decoding any value: the one pass over the whole text.
+// reading the lines in between: the one pass over the whole text. The header before the
+// first key is read line by line; the keys' own lines are read when a key is decoded.
 class HiveIndexer {
 public:
-    HiveIndexer(std::string_view text, RegistryKeyTree& tree, const WineHive& hive)
+    HiveIndexer(const HiveText& text, RegistryKeyTree& tree, const WineHive& hive)
         : m_text(text), m_tree(tree), m_hive(hive) {}
 
     bool Run(std::string& arch, size_t& headerLength, std::string& error) {
-        LineReader lines(m_text, 0, m_text.size());
-        Line line;
-        if (!lines.Next(line) || line.text != kHeader) {
+        headerLength = m_text.Size();
+        PieceReader pieces(m_text);
+        std::string_view piece;
+        size_t offset = 0;
+        bool inHeader = true;
+        while (pieces.Next(piece, offset)) {
+            size_t start = 0;
+            if (inHeader) {
+                start = ReadHeader(piece, offset, arch);
+                if (start == kFailed) {
+                    error = LineError(m_text, m_errorOffset, m_message);
+                    return false;
+                }
+                if (start == std::string_view::npos) continue;
+                inHeader = false;
+                headerLength = offset + start - 1;
+            } else {
+                start = NextKeyLine(piece, 0);
+            }
+            for (; start != std::string_view::npos; start = NextKeyLine(piece, start)) {
+                if (!KeyLine(piece, offset, start)) {
+                    error = LineError(m_text, offset + start, m_message);
+                    return false;
+                }
+            }
+        }
+        if (pieces.Failed()) {
+            error = "cannot be read";
+            return false;
+        }
+        if (!m_headerSeen) {
             error = "line 1: not a Wine registry file";
             return false;
         }
-        headerLength = m_text.size();
-        bool continued = false;
+        return CloseBlock(m_text.Size(), error);
+    }
+
+private:
+    static constexpr size_t kFailed = std::string_view::npos - 1;
+
+    // Reads the header's lines of a piece: npos when the header goes on, kFailed when it
+    // is not Wine's, else where the first key line starts.
+    size_t ReadHeader(std::string_view piece, size_t offset, std::string& arch) {
+        LineReader lines(piece, 0, piece.size());
+        Line line;
         while (lines.Next(line)) {
-            if (continued) {  // hex data goes on until a line ends without a backslash
-                continued = EndsWithBackslash(line.text);
+            if (line.text.find('\0') != std::string_view::npos) return Fail(offset + line.start, "a NUL byte");
+            if (!m_headerSeen) {
+                if (line.text != kHeader) return Fail(0, "not a Wine registry file");
+                m_headerSeen = true;
                 continue;
             }
             const size_t pos = SkipBlanks(line.text, 0);
             if (pos == line.text.size() || line.text[pos] == ';') continue;
             const char c = line.text[pos];
-            bool ok = true;
-            if (c == '[') {
-                if (!m_key) headerLength = line.start - 1;
-                ok = KeyLine(line, pos + 1);
-            } else if (c == '#') {
-                Option(line.text.substr(pos), arch);
-            } else if (c == '@' || c == '"') {
-                ok = m_key != nullptr;
-                if (!ok) m_message = "a value before the first key";
-                continued = ok && ContinuesOnNextLine(line.text, pos);
-            } else {
-                ok = false;
-                m_message = "unrecognized line";
+            if (c == '[') return line.start;
+            if (c != '#') {  // Wine ignores global options it does not know, but nothing else
+                return Fail(offset + line.start,
+                            c == '@' || c == '"' ? "a value before the first key" : "unrecognized line");
             }
-            if (!ok) {
-                error = LineError(m_text, line.start, m_message);
-                return false;
-            }
+            if (line.text.substr(pos, 6) == "#arch=") arch = std::string(line.text.substr(pos + 6));
         }
-        if (continued) {
-            error = LineError(m_text, line.start, "hex data continued past the end");
+        return std::string_view::npos;
+    }
+
+    size_t Fail(size_t offset, const char* what) {
+        m_errorOffset = offset;
+        m_message = what;
+        return kFailed;
+    }
+
+    // The start of the first line after the one at `from` (or at `from` when it starts
+    // the piece) whose first character other than a blank is an opening bracket; npos
+    // when there is none. Brackets inside values are frequent; a key line's comes first
+    // on its line. A piece begins at the start of a line.
+    static size_t NextKeyLine(std::string_view piece, size_t from) {
+        if (from > 0 || (!piece.empty() && piece[0] != '[' && !IsBlank(piece[0]))) {
+            const void* end = std::memchr(piece.data() + from, '\n', piece.size() - from);
+            if (!end) return std::string_view::npos;
+            from = static_cast<size_t>(static_cast<const char*>(end) - piece.data()) + 1;
+        }
+        while (from < piece.size()) {
+            const void* bracket = std::memchr(piece.data() + from, '[', piece.size() - from);
+            if (!bracket) break;
+            const size_t at = static_cast<size_t>(static_cast<const char*>(bracket) - piece.data());
+            size_t start = at;
+            while (start > 0 && IsBlank(piece[start - 1])) --start;
+            if (start == 0 || piece[start - 1] == '\n') return start;
+            from = at + 1;
+        }
+        return std::string_view::npos;
+    }
+
+    // The key line at `start` of the piece.
+    bool KeyLine(std::string_view piece, size_t offset, size_t start) {
+        const void* found = std::memchr(piece.data() + start, '\n', piece.size() - start);
+        const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - piece.data()) : piece.size();
+        std::string_view line = piece.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.find('\0') != std::string_view::npos) {
+            m_message = "a NUL byte";
             return false;
         }
-        return CloseBlock(m_text.size(), error);
-    }
-
-private:
-    static bool EndsWithBackslash(std::string_view line) {
-        size_t end = line.size();
-        while (end > 0 && IsBlank(line[end - 1])) --end;
-        return end > 0 && line[end - 1] == '\\';
-    }
-
-    bool KeyLine(const Line& line, size_t pos) {
-        RegistryKeyNode* key = FindOrAddKey(line.text, pos);
+        size_t pos = SkipBlanks(line, 0) + 1;
+        RegistryKeyNode* key = FindOrAddKey(line, pos);
         if (!key) return false;
         std::optional<std::uint64_t> seconds;
-        if (!ReadKeySeconds(line.text, pos, seconds, m_message)) return false;
+        if (!ReadKeySeconds(line, pos, seconds, m_message)) return false;
+        const size_t blockStart = offset + start - 1;  // the line break before the key line
         std::string error;
-        if (!CloseBlock(line.start - 1, error)) {
+        if (!CloseBlock(blockStart, error)) {
             m_message = error;
             return false;
         }
         m_key = key;
-        m_blockStart = line.start - 1;
+        m_blockStart = blockStart;
         m_merging = key->textLength > 0 || key->changed;
         if (m_merging && key->NeedsDecoding() && !m_hive.Decode(*key, m_message)) return false;
         return true;
@@ -318,15 +411,18 @@ private:
         if (!m_merging) {
             m_key->textOffset = m_blockStart;
             m_key->textLength = static_cast<std::uint32_t>(end - m_blockStart);
+            m_key->linkUnknown = true;
             return true;
         }
         RegistryKeyNode& key = *m_key;
         std::unique_ptr<RegistryKeyContent> earlier = key.CopyContent();
+        const bool wasLink = key.isLink;
         key.SetContent(nullptr);
         key.textOffset = m_blockStart;
         key.textLength = static_cast<std::uint32_t>(end - m_blockStart);
         if (!m_hive.Decode(key, error)) return false;
         std::unique_ptr<RegistryKeyContent> later = key.CopyContent();
+        key.isLink = key.isLink || wasLink;
         key.SetContent(std::move(earlier));
         if (later->modified) key.SetModified(later->modified);
         if (later->className) key.SetClassName(later->className);
@@ -334,15 +430,6 @@ private:
         key.textLength = 0;
         key.changed = true;
         return true;
-    }
-
-    void Option(std::string_view option, std::string& arch) {
-        if (!m_key) {
-            if (option.substr(0, 6) == "#arch=") arch = std::string(option.substr(6));
-        } else if (option.substr(0, 5) == "#link" && (option.size() == 5 || IsBlank(option[5]))) {
-            m_key->isLink = true;
-        }
-        // Other options are read when the key is decoded; unknown ones Wine ignores.
     }
 
     // The key the path of a key line names, made with every missing key above it; `pos`
@@ -358,7 +445,7 @@ private:
         while (reused < m_nextStarts.size() && m_nextStarts[reused] <= same) ++reused;
         m_chain.resize(reused);
         m_nextStarts.resize(reused);
-        m_lastPath = path;
+        m_lastPath.assign(path);
         RegistryKeyNode* node = reused > 0 ? m_chain.back() : &m_tree.Root();
         pos += reused > 0 ? m_nextStarts.back() : 0;
         for (;;) {
@@ -395,27 +482,46 @@ private:
         return node.FindSubKey(name);
     }
 
-    std::string_view m_text;
+    const HiveText& m_text;
     RegistryKeyTree& m_tree;
     const WineHive& m_hive;
+    bool m_headerSeen = false;
     RegistryKeyNode* m_key = nullptr;
     size_t m_blockStart = 0;
     bool m_merging = false;
     std::u16string m_name;
-    std::string_view m_lastPath;            // the last key line's text after its bracket
+    std::string m_lastPath;                 // the last key line's text after its bracket
     std::vector<RegistryKeyNode*> m_chain;  // the last key line's keys, by depth
     std::vector<size_t> m_nextStarts;       // where in m_lastPath each key's successor starts
+    size_t m_errorOffset = 0;
     std::string m_message;
 };
+
+bool IsLinkOption(std::string_view option) {
+    return option.substr(0, 5) == "#link" && (option.size() == 5 || IsBlank(option[5]));
+}
+
+// A key's own lines as read: the stretch without the line break before its key line.
+bool ReadKeyLines(const HiveText& text, const RegistryKeyNode& key, std::string& lines, size_t& offset) {
+    if (!text.Read(key.textOffset, key.textLength, lines)) return false;
+    offset = key.textOffset;
+    if (!lines.empty() && lines[0] == '\n') {
+        lines.erase(0, 1);
+        ++offset;
+    }
+    return true;
+}
 
 // Reads the lines of one key: the time of its key line, its options and its values.
 class KeyDecoder {
 public:
-    KeyDecoder(std::string_view text, size_t begin, size_t end) : m_text(text), m_lines(text, begin, end) {}
+    // The key's lines, which start at `offset` of the text.
+    KeyDecoder(std::string_view lines, size_t offset) : m_offset(offset), m_lines(lines, 0, lines.size()) {}
 
-    // False, with the line, when a line is damaged. `duplicates` tells whether a value
-    // was given twice (the key must then be written anew).
-    bool Run(RegistryKeyContent& content, bool& duplicates, std::string& error) {
+    // False when a line is damaged, with where and what. `duplicates` tells whether a
+    // value was given twice (the key must then be written anew), `link` whether the key
+    // is a link.
+    bool Run(RegistryKeyContent& content, bool& duplicates, bool& link, size_t& errorOffset, std::string& error) {
         Line line;
         bool keyLineSeen = false;
         while (m_lines.Next(line)) {
@@ -431,6 +537,7 @@ public:
                 if (ok && seconds) content.modified = static_cast<std::uint64_t>(kTicks1601To1970) + *seconds * kTicksPerSecond;
             } else if (c == '#') {
                 ok = Option(line.text.substr(pos), content);
+                link = link || IsLinkOption(line.text.substr(pos));
             } else if (c == '@' || c == '"') {
                 ok = Value(line.text, pos, content, duplicates);
             } else {
@@ -438,7 +545,8 @@ public:
                 m_message = "unrecognized line";
             }
             if (!ok) {
-                error = LineError(m_text, m_errorLine ? m_errorLine : line.start, m_message);
+                errorOffset = m_offset + (m_errorLine ? m_errorLine : line.start);
+                error = m_message;
                 return false;
             }
         }
@@ -461,7 +569,7 @@ private:
             }
             content.className = std::move(name);
         }
-        return true;  // #link is known from the index; other options are ignored, as Wine does
+        return true;  // other options are ignored, as Wine does
     }
 
     bool Value(std::string_view line, size_t pos, RegistryKeyContent& content, bool& duplicates) {
@@ -584,7 +692,7 @@ private:
         return false;
     }
 
-    std::string_view m_text;
+    size_t m_offset;
     LineReader m_lines;
     size_t m_errorLine = 0;  // the continuation line being read, when not the value's first
     std::string m_message;
@@ -710,18 +818,17 @@ bool WineWritesKey(const RegistryKeyNode& node) {
 // follow each other go out as one, new text is collected in a buffer.
 class TextAssembler {
 public:
-    TextAssembler(std::string_view text, const std::function<bool(std::string_view)>& sink) : m_text(text), m_sink(sink) {}
+    TextAssembler(const HiveText& text, const std::function<bool(std::string_view)>& sink) : m_text(text), m_sink(sink) {}
 
     bool Copy(size_t offset, size_t length) {
         if (length == 0) return true;
         if (m_buffer.empty() && m_pendingLength > 0 && m_pendingOffset + m_pendingLength == offset) {
             m_pendingLength += length;
-        } else {
-            if (!Flush()) return false;
-            m_pendingOffset = offset;
-            m_pendingLength = length;
+            return true;
         }
-        m_last = m_text[offset + length - 1];
+        if (!Flush()) return false;
+        m_pendingOffset = offset;
+        m_pendingLength = length;
         return true;
     }
 
@@ -729,38 +836,43 @@ public:
         if (rendered.empty()) return true;
         if (m_pendingLength > 0 && !Flush()) return false;
         m_buffer += rendered;
-        m_last = rendered.back();
         return m_buffer.size() < kBufferSize || Flush();
     }
 
     // A hive's text ends with a line break.
-    bool Finish() {
-        if (m_last != '\n' && !Add("\n")) return false;
-        return Flush();
-    }
+    bool Finish() { return Flush() && (m_last == '\n' || Send("\n")); }
 
 private:
     static constexpr size_t kBufferSize = 64 * 1024;
 
-    bool Flush() {
-        if (m_pendingLength > 0) {
-            const std::string_view piece = m_text.substr(m_pendingOffset, m_pendingLength);
-            m_pendingLength = 0;
-            if (!m_sink(piece)) return false;
-        }
-        if (!m_buffer.empty()) {
-            const bool ok = m_sink(m_buffer);
-            m_buffer.clear();
-            return ok;
-        }
-        return true;
+    bool Send(std::string_view piece) {
+        if (piece.empty()) return true;
+        m_last = piece.back();
+        return m_sink(piece);
     }
 
-    std::string_view m_text;
+    bool Flush() {
+        for (size_t done = 0; done < m_pendingLength;) {
+            const size_t length = m_text.InMemory() ? m_pendingLength : std::min(kPieceSize, m_pendingLength - done);
+            if (m_text.InMemory()) {
+                if (!Send(m_text.Memory().substr(m_pendingOffset, length))) return false;
+            } else if (!m_text.Read(m_pendingOffset + done, length, m_piece) || !Send(m_piece)) {
+                return false;
+            }
+            done += length;
+        }
+        m_pendingLength = 0;
+        const bool ok = Send(m_buffer);
+        m_buffer.clear();
+        return ok;
+    }
+
+    const HiveText& m_text;
     const std::function<bool(std::string_view)>& m_sink;
     size_t m_pendingOffset = 0;
     size_t m_pendingLength = 0;
     std::string m_buffer;
+    std::string m_piece;
     char m_last = '\n';
 };
 
@@ -799,23 +911,20 @@ void RenderWineKey(const RegistryKeyNode& node, const std::string& escapedPath, 
 
 WineHive::WineHive() : m_tree(std::make_unique<RegistryKeyTree>()) { m_tree->Root().SetModified(RegistryTimeNow()); }
 
-bool WineHive::Parse(std::string text, std::string& error) {
+bool WineHive::Parse(std::string_view text, std::string& error) { return Read(HiveText(std::string(text)), error); }
+
+bool WineHive::ParseFile(int fd, size_t size, std::string& error) { return Read(HiveText(fd, size), error); }
+
+bool WineHive::Read(HiveText text, std::string& error) {
     m_tree = std::make_unique<RegistryKeyTree>();
     m_arch.clear();
     m_headerLength = 0;
     m_text = std::move(text);
     std::string arch;
     size_t headerLength = 0;
-    bool ok;
-    if (const void* nul = std::memchr(m_text.data(), '\0', m_text.size())) {
-        error = LineError(m_text, static_cast<size_t>(static_cast<const char*>(nul) - m_text.data()), "a NUL byte");
-        ok = false;
-    } else {
-        ok = HiveIndexer(m_text, *m_tree, *this).Run(arch, headerLength, error);
-    }
-    if (!ok) {
+    if (!HiveIndexer(m_text, *m_tree, *this).Run(arch, headerLength, error)) {
         m_tree = std::make_unique<RegistryKeyTree>();
-        m_text.clear();
+        m_text = HiveText();
         return false;
     }
     m_headerLength = headerLength;
@@ -825,14 +934,41 @@ bool WineHive::Parse(std::string text, std::string& error) {
 
 bool WineHive::Decode(RegistryKeyNode& key, std::string& error) const {
     if (!key.NeedsDecoding()) return true;
-    size_t begin = key.textOffset;
-    if (begin < m_text.size() && m_text[begin] == '\n') ++begin;  // the blank line before the key line
+    std::string lines;
+    size_t offset = 0;
+    if (!ReadKeyLines(m_text, key, lines, offset)) {
+        error = "the key's lines can no longer be read";
+        return false;
+    }
+    if (const size_t nul = lines.find('\0'); nul != std::string::npos) {
+        error = LineError(m_text, offset + nul, "a NUL byte");
+        return false;
+    }
     auto content = std::make_unique<RegistryKeyContent>();
     bool duplicates = false;
-    if (!KeyDecoder(m_text, begin, key.textOffset + key.textLength).Run(*content, duplicates, error)) return false;
+    bool link = false;
+    size_t errorOffset = 0;
+    if (!KeyDecoder(lines, offset).Run(*content, duplicates, link, errorOffset, error)) {
+        error = LineError(m_text, errorOffset, error);
+        return false;
+    }
     key.SetContent(std::move(content));
+    key.isLink = link;
+    key.linkUnknown = false;
     if (duplicates) key.changed = true;
     return true;
+}
+
+void WineHive::CheckLink(RegistryKeyNode& key) const {
+    if (!key.linkUnknown) return;
+    std::string text;
+    size_t offset = 0;
+    if (ReadKeyLines(m_text, key, text, offset)) {
+        LineReader lines(text, 0, text.size());
+        Line line;
+        while (!key.isLink && lines.Next(line)) key.isLink = IsLinkOption(line.text.substr(SkipBlanks(line.text, 0)));
+    }
+    key.linkUnknown = false;
 }
 
 bool WineHive::DecodeAll(std::string& error) {
@@ -849,8 +985,8 @@ bool WineHive::DecodeAll(std::string& error) {
 void WineHive::SetNewHeader(const std::string& branch, const std::string& arch) {
     std::string header = std::string(kHeader) + "\n;; All keys relative to " + branch + "\n";
     if (!arch.empty()) header += "\n#arch=" + arch + "\n";
-    m_text = header;
     m_headerLength = header.size();
+    m_text = HiveText(std::move(header));
     m_arch = arch;
 }
 
@@ -861,7 +997,7 @@ bool WineHive::Write(const std::function<bool(std::string_view)>& sink) const {
 
 std::string WineHive::Render() const {
     std::string text;
-    text.reserve(m_text.size() + 4096);
+    text.reserve(m_text.Size() + 4096);
     Write([&](std::string_view piece) {
         text += piece;
         return true;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "registry/HiveText.h"
 #include "registry/RegistryKeyNode.h"
 #include "registry/RegistryKeyTree.h"
 
@@ -25,13 +26,18 @@ public:
     // Reads hive text: its header and every key line. Text that is not laid out as
     // Wine's format fails, with `error` naming the line and what was wrong; the hive is
     // then empty. Damage inside a key's values shows when the key is decoded.
-    bool Parse(std::string text, std::string& error);
+    bool Parse(std::string_view text, std::string& error);
+    // The same for an open hive file of `size` bytes: the hive takes the descriptor and
+    // reads its keys' lines from the file when they are needed.
+    bool ParseFile(int fd, size_t size, std::string& error);
 
     // Decodes a key read from the text (nothing to do for others); false, with the line
     // and what was wrong, when its lines are damaged. The key then stays undecoded.
     bool Decode(RegistryKeyNode& key, std::string& error) const;
     // Decodes every key; false at the first damaged one.
     bool DecodeAll(std::string& error);
+    // Finds whether a key read from the text is a link (its #link line) without decoding it.
+    void CheckLink(RegistryKeyNode& key) const;
 
     // The header that a hive read from no text is written with: the branch it holds
     // (as Wine names it, e.g. REGISTRY\Machine) and the prefix's architecture.
@@ -40,7 +46,9 @@ public:
     RegistryKeyNode& Root() { return m_tree->Root(); }
     // "win32", "win64", or empty when the hive does not say.
     const std::string& Arch() const { return m_arch; }
-    bool HasText() const { return !m_text.empty(); }
+    bool HasText() const { return !m_text.Empty(); }
+    // Whether the file the hive was read from is as it was (see HiveText::Unchanged).
+    bool TextUnchanged() const { return m_text.Unchanged(); }
 
     // Hands the hive's text with every change to `sink`, piece by piece (large unchanged
     // stretches straight from the text read); false as soon as the sink fails.
@@ -49,7 +57,9 @@ public:
     std::string Render() const;
 
 private:
-    std::string m_text;
+    bool Read(HiveText text, std::string& error);
+
+    HiveText m_text;
     size_t m_headerLength = 0;
     std::string m_arch;
     std::unique_ptr<RegistryKeyTree> m_tree;

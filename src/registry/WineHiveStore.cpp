@@ -16,19 +16,6 @@ namespace {
 
 LONG CodeOf(int err) { return static_cast<LONG>(ErrnoToWinError(err)); }
 
-bool ReadAll(int fd, size_t size, std::string& text) {
-    text.resize(size);
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::read(fd, text.data() + done, size - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<size_t>(got);
-    }
-    char extra;
-    return ::read(fd, &extra, 1) == 0;  // the file did not grow while it was read
-}
-
 }  // namespace
 
 WineHiveStore::WineHiveStore(std::string prefixFolder) : m_prefix(std::move(prefixFolder)) {
@@ -56,8 +43,8 @@ WineHiveStore::FileIdentity WineHiveStore::IdentityOf(const struct ::stat& st) {
 }
 
 void WineHiveStore::Refresh(HiveFile& file) {
-    const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    struct stat st;
+    if (::stat(file.path.c_str(), &st) != 0) {
         const int err = errno;
         FileIdentity missing;
         if (file.known && file.seen == missing && err == ENOENT) return;
@@ -75,32 +62,22 @@ void WineHiveStore::Refresh(HiveFile& file) {
         }
         return;
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
-        file.known = false;
-        file.hive.reset();
-        file.error = ERROR_CANTREAD;
-        return;
-    }
-    const FileIdentity id = IdentityOf(st);
-    if (file.known && file.seen == id) {
-        ::close(fd);
-        return;
-    }
-    std::string text;
-    const bool read = ReadAll(fd, static_cast<size_t>(st.st_size), text);
-    ::close(fd);
-    file.known = read;
-    file.seen = id;
+    if (file.known && file.seen == IdentityOf(st)) return;
+    file.hive.reset();  // before the new one is read: the two need not be in memory at once
     file.problem.clear();
-    file.hive = std::make_unique<WineHive>();
-    std::string error;
-    if (!read) {
-        file.hive.reset();
+    const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        file.known = false;
         file.error = ERROR_CANTREAD;
         file.problem = file.path + ": cannot be read";
-    } else if (!file.hive->Parse(std::move(text), error)) {
+        return;
+    }
+    file.known = true;
+    file.seen = IdentityOf(st);
+    file.hive = std::make_unique<WineHive>();
+    std::string error;
+    if (!file.hive->ParseFile(fd, static_cast<size_t>(st.st_size), error)) {
         file.hive.reset();
         file.error = ERROR_BADDB;
         file.problem = file.path + ": " + error;
@@ -128,6 +105,10 @@ LONG WineHiveStore::DecodeKey(int hive, RegistryKeyNode& key) {
     if (file.hive && file.hive->Decode(key, error)) return ERROR_SUCCESS;
     file.problem = file.path + ": " + error;
     return ERROR_BADDB;
+}
+
+void WineHiveStore::CheckLink(int hive, RegistryKeyNode& key) {
+    if (m_files[hive].hive) m_files[hive].hive->CheckLink(key);
 }
 
 bool WineHiveStore::IsWin64() { return Architecture() == "win64"; }
@@ -176,6 +157,9 @@ LONG WineHiveStore::SaveHives(const ChangedHives& changed) {
             const HiveFile& other = m_files[1 - hive];
             file.hive->SetNewHeader(file.branch, other.hive ? other.hive->Arch() : std::string());
         }
+        // A file changed in place meanwhile (not by a writer of ours, which take the lock,
+        // nor by Wine, which replaces it) is not ours to write over.
+        if (!file.hive->TextUnchanged()) return ERROR_SHARING_VIOLATION;
         auto out = std::make_unique<HiveTempFile>(file.path);
         LONG code = out->Open();
         if (code == ERROR_SUCCESS &&

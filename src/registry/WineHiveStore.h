@@ -34,6 +34,7 @@ public:
 protected:
     RegistryKeyNode* HiveRoot(int hive, LONG& error) override;
     LONG DecodeKey(int hive, RegistryKeyNode& key) override;
+    void CheckLink(int hive, RegistryKeyNode& key) override;
     LONG LockHives() override;
     LONG ChangeRefusal() override;
     LONG SaveHives(const ChangedHives& changed) override;

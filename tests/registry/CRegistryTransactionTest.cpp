@@ -321,6 +321,20 @@ TEST_F(HiveTransactionTest, ACounterReadAndAdvancedInTransactionsIsNeverShared) 
     EXPECT_EQ(2 * kRounds, taken);
 }
 
+TEST_F(HiveTransactionTest, AHiveChangedInPlaceMidwayIsNotWrittenOver) {
+    auto store = Store();
+    CRegistryTransaction transaction(store);
+    ASSERT_EQ(ERROR_SUCCESS, Write(store, "Software\\Brightfold", "n", 1));
+    // Someone who neither takes our lock nor replaces the file, as Wine does, edits it.
+    const std::string edited = m_prefix.ReadFile("user.reg") + "\n[Software\\\\Edited] 1700000000\n";
+    {
+        std::ofstream out(m_prefix.Sub("user.reg"), std::ios::binary | std::ios::trunc);
+        out << edited;
+    }
+    EXPECT_EQ(ERROR_SHARING_VIOLATION, transaction.Commit());
+    EXPECT_EQ(edited, m_prefix.ReadFile("user.reg"));
+}
+
 TEST_F(HiveTransactionTest, AServerThatStartsMidwayMakesTheCommitFail) {
     auto store = Store();
     const std::string before = m_prefix.ReadFile("user.reg");

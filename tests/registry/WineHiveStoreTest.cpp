@@ -113,14 +113,14 @@ TEST_F(WineHiveStoreTest, AHiveChangedOnDiskIsReadAgain) {
 }
 
 TEST_F(WineHiveStoreTest, AHiveNotLaidOutAsWinesFailsAndIsNeverWritten) {
-    const std::string broken = "WINE REGISTRY Version 2\n\n[Software] 1\nnot a value\n";
+    const std::string broken = "WINE REGISTRY Version 2\nnot a key\n\n[Software] 1\n";
     m_prefix.WriteFile("user.reg", broken);
     auto store = Store();
     CRegistryKey key(store);
     EXPECT_EQ(ERROR_BADDB, key.OpenKey(HKEY_CURRENT_USER, "Software", KEY_READ));
     EXPECT_EQ(ERROR_BADDB, key.CreateKey(HKEY_CURRENT_USER, "Software\\New", KEY_READ | KEY_WRITE));
     EXPECT_EQ(broken, m_prefix.ReadFile("user.reg"));
-    EXPECT_NE(std::string::npos, store->HiveProblem().find("user.reg: line 4"));
+    EXPECT_NE(std::string::npos, store->HiveProblem().find("user.reg: line 2"));
     // The other hive is unharmed.
     EXPECT_EQ(ERROR_SUCCESS, key.CreateKey(HKEY_LOCAL_MACHINE, "Software\\New", KEY_READ | KEY_WRITE));
     EXPECT_EQ(ERROR_SUCCESS, key.WriteDword("ok", 1));

@@ -1,10 +1,14 @@
 // Wine's registry file format: reading, writing back, and hostile input.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 
 #include "registry/WineHive.h"
+#include "testlib/TempFolder.h"
 
 namespace mailwright {
 namespace {
@@ -149,9 +153,13 @@ TEST(WineHive, ReadsEveryConstruct) {
         EXPECT_EQ(e.type, value->type) << std::string(e.name.begin(), e.name.end());
         EXPECT_EQ(e.data, value->data) << std::string(e.name.begin(), e.name.end());
     }
-    const RegistryKeyNode* link = Find(hive, {u"Software", u"Link"});
+    RegistryKeyNode* link = Find(hive, {u"Software", u"Link"});
     ASSERT_NE(nullptr, link);
+    hive.CheckLink(*link);  // known without decoding the values
     EXPECT_TRUE(link->isLink);
+    EXPECT_TRUE(link->NeedsDecoding());
+    hive.CheckLink(*key);
+    EXPECT_FALSE(key->isLink);
     EXPECT_TRUE(hive.Render() == text);  // unchanged keys keep their lines, CR LF and all
 }
 
@@ -198,15 +206,14 @@ TEST(WineHive, TextNotLaidOutAsAHiveIsRefusedWithTheLine) {
         {"unclosed key", header + "[Software\\\\A 123\n", "line 4:"},
         {"text after key", header + "[A] 12x\n", "line 4:"},
         {"empty component", header + "[A\\\\\\\\B] 1\n", "line 4:"},
-        {"garbage line", header + "[A] 1\nwhat is this\n", "line 5:"},
-        {"nul byte", header + std::string("[A] 1\n\"v\"=\"a\0b\"\n", 16), "line 5:"},
+        {"garbage before the first key", header + "what is this\n[A] 1\n", "line 4:"},
+        {"nul byte in a key line", header + std::string("[A\0] 1\n", 8), "line 4:"},
         {"name too long", header + "[" + std::string(256, 'n') + "] 1\n", "line 4:"},
         {"too deep", header + "[" + [] {
              std::string path = "a";
              for (int i = 0; i < 600; ++i) path += "\\\\a";
              return path;
          }() + "] 1\n", "line 4:"},
-        {"hex continued past end", header + "[A] 1\n\"v\"=hex:00,\\\n", "line 5:"},
     };
     for (const Case& c : cases) {
         WineHive hive;
@@ -239,6 +246,8 @@ TEST(WineHive, DamagedValuesFailTheirKeyWithTheLine) {
         {"cut utf-8", "\"v\"=\"\xe2\x82"},
         {"trailing backslash escape", "\"v\"=\"abc\\"},
         {"malformed class", "#class=\"k"},
+        {"garbage line", "what is this"},
+        {"nul byte", std::string("\"v\"=\"a\0b\"", 9)},
     };
     for (const Case& c : cases) {
         const std::string text = header + c.lines + after;
@@ -254,6 +263,58 @@ TEST(WineHive, DamagedValuesFailTheirKeyWithTheLine) {
         // The damaged key is written back as it was read.
         EXPECT_TRUE(hive.Render() == text) << c.what;
     }
+}
+
+size_t CountKeys(RegistryKeyNode& root) {
+    size_t keys = 0;
+    std::vector<RegistryKeyNode*> pending{&root};
+    while (!pending.empty()) {
+        RegistryKeyNode* node = pending.back();
+        pending.pop_back();
+        ++keys;
+        pending.insert(pending.end(), node->SubKeys().begin(), node->SubKeys().end());
+    }
+    return keys;
+}
+
+TEST(WineHive, AFileIsReadInPiecesAndItsKeysFromTheFile) {
+    // Several megabytes, one line longer than a piece, key lines wherever the pieces end.
+    std::string text = "WINE REGISTRY Version 2\n;; c\n\n#arch=win32\n";
+    for (int i = 0; text.size() < (3u << 20); ++i) {
+        text += "\n[Software\\\\Bulk\\\\Key" + std::to_string(100000 + i) + "] 1700000000\n#time=1da0a5f0e0b3c00\n" +
+                "\"Value\"=\"" + std::string(static_cast<size_t>(i % 97), 'x') + "\"\n";
+        if (i == 5000) {
+            text += "\"Long\"=hex:";
+            for (int b = 0; b < 500000; ++b) text += b ? ",ab" : "ab";
+            text += "\n";
+        }
+    }
+    testing::TempFolder folder;
+    folder.WriteFile("user.reg", text);
+    const int fd = ::open(folder.Sub("user.reg").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    WineHive fromFile;
+    std::string error;
+    ASSERT_TRUE(fromFile.ParseFile(fd, text.size(), error)) << error;
+    WineHive inMemory;
+    ASSERT_TRUE(inMemory.Parse(text, error)) << error;
+    EXPECT_EQ(CountKeys(inMemory.Root()), CountKeys(fromFile.Root()));
+    EXPECT_EQ("win32", fromFile.Arch());
+    RegistryKeyNode* key = Find(fromFile, {u"Software", u"Bulk", u"Key105000"});
+    ASSERT_NE(nullptr, key);
+    ASSERT_TRUE(fromFile.Decode(*key, error)) << error;
+    ASSERT_NE(nullptr, key->FindValue(u"Long"));
+    EXPECT_EQ(500000u, key->FindValue(u"Long")->data.size());
+    EXPECT_TRUE(fromFile.Render() == text);
+    ASSERT_TRUE(fromFile.DecodeAll(error)) << error;
+}
+
+TEST(WineHive, HexDataCutAtTheEndFailsItsKey) {
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Parse("WINE REGISTRY Version 2\n;; c\n\n[A] 1\n\"v\"=hex:00,\\\n", error)) << error;
+    EXPECT_FALSE(hive.Decode(*Find(hive, {u"A"}), error));
+    EXPECT_EQ("line 5: hex data continued past the end", error);
 }
 
 TEST(WineHive, DamagedTextNeverCrashesAndWritesBackWhatItRead) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "providers/ProviderValues.h"
 #include "support/TextUtil.h"
 
 namespace mailwright {
@@ -29,26 +30,6 @@ std::string Quoted(std::string_view text) {
 }
 
 std::string TextOf(const pugi::xml_node& node) { return Trim(node.text().get()); }
-
-bool IsLabelCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
-}
-
-// Counts the labels of a host name, or gives 0 when it is not one.
-std::size_t CountLabels(std::string_view name) {
-    if (name.empty() || name.size() > 253) return 0;
-    std::size_t labels = 0;
-    while (true) {
-        const std::size_t dot = name.find('.');
-        const std::string_view label = name.substr(0, dot);
-        if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-' ||
-            !std::all_of(label.begin(), label.end(), IsLabelCharacter))
-            return 0;
-        ++labels;
-        if (dot == std::string_view::npos) return labels;
-        name.remove_prefix(dot + 1);
-    }
-}
 
 std::int32_t ReadPort(const pugi::xml_node& server, const std::string& what) {
     const std::string text = TextOf(server.child("port"));
@@ -189,7 +170,5 @@ CClientConfig CClientConfig::Parse(std::string_view bytes) {
     }
     return config;
 }
-
-bool IsHostName(std::string_view name) { return CountLabels(name) >= 2; }
 
 }  // namespace mailwright

@@ -65,9 +65,4 @@ private:
     std::optional<Server> m_smtp;
 };
 
-// Host names and mail domains as the clientConfig reader accepts them: at least two
-// dot-separated labels of letters, digits and hyphens, each at most 63 characters and
-// not starting or ending with a hyphen, at most 253 characters in all.
-bool IsHostName(std::string_view name);
-
 }  // namespace mailwright

@@ -1,7 +1,9 @@
 #include "providers/CProviderDatabase.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "providers/ProviderValues.h"
 #include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
 #include "support/StringTable.h"
@@ -152,6 +154,16 @@ bool CProviderDatabase::IsCompleteDatabase(const void* data, std::size_t size) {
     for (std::int32_t i = 0; i < count; ++i)
         if (!IsCompleteRecord(in, hasDomain)) return false;
     return in.AtEnd() && hasDomain;
+}
+
+bool CProviderDatabase::IsAcceptableDatabase(const void* data, std::size_t size) {
+    if (!IsCompleteDatabase(data, size)) return false;
+    VeskMemoryArchive archive;
+    archive.Assign(data, size);
+    CProviderDatabase database;
+    database.Read(archive);
+    return std::none_of(database.m_providers.begin(), database.m_providers.end(),
+                        [](const CRefCountPtr<CProvider>& p) { return FindImpossibleValue(*p).has_value(); });
 }
 
 VeskFsPath CProviderDatabase::GetDatabasePath() {

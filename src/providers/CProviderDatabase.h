@@ -49,6 +49,10 @@ public:
     // version and at least one provider with a non-empty domain.
     static bool IsCompleteDatabase(const void* data, std::size_t size);
 
+    // What may replace providers.lst: a complete database whose every record holds
+    // possible values (FindImpossibleValue finds none).
+    static bool IsAcceptableDatabase(const void* data, std::size_t size);
+
     // The database file: providers.lst in the application folder (or the bare file
     // name when the folder cannot be found).
     static VeskFsPath GetDatabasePath();

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <vector>
 
+#include "providers/ProviderValues.h"
+
 namespace mailwright {
 namespace {
 
@@ -278,7 +280,14 @@ CProviderDatabase CProviderSource::Parse(std::string_view text, const std::strin
         const toml::array* providers = value.as_array();
         if (!providers || providers->empty() || !providers->is_array_of_tables())
             in.Fail(value.source(), "provider: expected [[provider]] tables");
-        for (const toml::node& table : *providers) database.Add(ReadProvider(in, *table.as_table()));
+        for (const toml::node& node : *providers) {
+            const toml::table& table = *node.as_table();
+            CRefCountPtr<CProvider> provider = ReadProvider(in, table);
+            // The rule a downloaded database must pass, so that the maker finds out first.
+            if (const auto impossible = FindImpossibleValue(*provider))
+                in.Fail(table.source(), "[[provider]]: " + impossible->Describe());
+            database.Add(provider);
+        }
     });
     return database;
 }

@@ -22,7 +22,8 @@ CUpdateJob::CUpdateJob(const Wiring& wiring, std::string urlOverride, DWORD time
       m_pGate(std::move(gate)) {}
 
 std::string CUpdateJob::DefaultUrl() {
-    return std::string("http://") + MAILWRIGHT_UPDATE_HOST + "/downloads/" + LoadString(IDS_DATABASE_FILE);
+    return std::string(MAILWRIGHT_UPDATE_SCHEME) + "://" + MAILWRIGHT_UPDATE_HOST + "/downloads/" +
+           LoadString(IDS_DATABASE_FILE);
 }
 
 bool CUpdateJob::Initialize() {
@@ -53,8 +54,9 @@ bool CUpdateJob::DoWork() {
             PostResult(UPDATE_RESULT_CONNECTION_ERROR);
             return false;
         }
-        // Whatever the server sent, only a whole database may replace the one in use.
-        if (!CProviderDatabase::IsCompleteDatabase(m_pClient->GetBody(), m_pClient->GetBodyLength())) {
+        // Whatever the server sent, only a whole database of possible values may replace
+        // the one in use: it decides where the mail clients send passwords.
+        if (!CProviderDatabase::IsAcceptableDatabase(m_pClient->GetBody(), m_pClient->GetBodyLength())) {
             PostResult(UPDATE_RESULT_FAILED);
             return false;
         }

@@ -39,7 +39,8 @@ public:
     bool DoWork();
     void Uninitialize();
 
-    // The built-in download address: the update host's /downloads/providers.lst.
+    // The built-in download address: the update host's /downloads/providers.lst, over
+    // https unless the build names http.
     static std::string DefaultUrl();
 
     // Content-Length as the program has always read it: leading blanks and a sign,

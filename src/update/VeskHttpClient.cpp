@@ -1,6 +1,7 @@
 #include "update/VeskHttpClient.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <stdexcept>
 
@@ -19,6 +20,13 @@ bool IsAcceptedStatus(int status) {
 }
 
 bool IsFollowedRedirect(int status) { return status >= 301 && status <= 303; }
+
+// The CA certificates that OpenSSL programs trust instead of the system's when asked to;
+// none means libcurl's own default, the system's CA store.
+const char* TrustedCertificatesFile() {
+    const char* file = std::getenv("SSL_CERT_FILE");
+    return file && *file ? file : nullptr;
+}
 
 }  // namespace
 
@@ -46,14 +54,16 @@ VeskHttpClient::~VeskHttpClient() {
 bool VeskHttpClient::Navigate(const std::string& url, const VeskNavigateData& data) {
     m_status = 0;
     std::string target = url;
+    bool https = false;
     for (int redirects = 0;; ++redirects) {
-        const Outcome outcome = Perform(target, data);
+        const Outcome outcome = Perform(target, data, https);
         if (redirects == 0 && outcome != Outcome::Done) return false;
         if (outcome == Outcome::NotSent || outcome == Outcome::Refused) return false;
         if (outcome == Outcome::ReadFailed) {
             m_status = 0;  // a redirect was followed: accepted, but no status was seen
             return true;
         }
+        https = https || WasHttps();
         if (IsFollowedRedirect(m_status) && redirects < kMaxRedirects) {
             std::string next = RedirectTarget();
             if (!next.empty()) {
@@ -65,12 +75,17 @@ bool VeskHttpClient::Navigate(const std::string& url, const VeskNavigateData& da
     }
 }
 
-VeskHttpClient::Outcome VeskHttpClient::Perform(const std::string& url, const VeskNavigateData& data) {
+VeskHttpClient::Outcome VeskHttpClient::Perform(const std::string& url, const VeskNavigateData& data,
+                                                bool httpsOnly) {
     curl_easy_reset(m_curl);
     curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, data.method == "GET" ? nullptr : data.method.c_str());
     curl_easy_setopt(m_curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, httpsOnly ? "https" : "http,https");
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(m_curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    if (const char* certificates = TrustedCertificatesFile()) curl_easy_setopt(m_curl, CURLOPT_CAINFO, certificates);
     curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(m_curl, CURLOPT_PROXY, "");  // a direct connection, as the Windows program makes
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
@@ -129,6 +144,14 @@ std::string VeskHttpClient::RedirectTarget() const {
     char* location = nullptr;
     curl_easy_getinfo(m_curl, CURLINFO_REDIRECT_URL, &location);
     return location ? std::string(location) : std::string();
+}
+
+// Whether the last transfer went over https (its scheme as libcurl used it, whatever
+// the case of the address).
+bool VeskHttpClient::WasHttps() const {
+    char* scheme = nullptr;
+    curl_easy_getinfo(m_curl, CURLINFO_SCHEME, &scheme);
+    return scheme && EqualsNoCase(scheme, "https");
 }
 
 std::string VeskHttpClient::GetResponseHeader(const std::string& name) const {

@@ -33,6 +33,11 @@ struct VeskNavigateData {
 // through their Location and then count as accepted whatever the later answer brings,
 // unless the new request cannot be sent (a redirect without a Location is accepted
 // with its own status); everything else fails.
+//
+// https is checked: the server's certificate must chain to the system's CA store (or
+// to the file that SSL_CERT_FILE names, as for every OpenSSL program) and name the
+// host. Once a chain of redirects has reached https it stays there: a redirect to
+// plain http cannot be sent.
 class VeskHttpClient {
 public:
     // Redirects followed in one request; a longer chain stops at its last redirect.
@@ -68,9 +73,10 @@ public:
 private:
     enum class Outcome { Done, NotSent, ReadFailed, Refused };
 
-    Outcome Perform(const std::string& url, const VeskNavigateData& data);
+    Outcome Perform(const std::string& url, const VeskNavigateData& data, bool httpsOnly);
     Outcome RunTransfer(const VeskNavigateData& data);
     std::string RedirectTarget() const;
+    bool WasHttps() const;
     void StartResponse();
     bool AfterRead();
 

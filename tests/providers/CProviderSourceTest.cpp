@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <toml++/toml.h>
+
 #include <string>
 
 #include "providers/CProviderSource.h"
@@ -22,7 +24,7 @@ CProviderDatabase Awkward() {
     CProviderDatabase db;
     db.SetVersion(7);
     CRefCountPtr<CProvider> a(new CProvider);
-    a->m_name = "Quotes \" and \\ and\ttabs\nlines \x01\x7F";
+    a->m_name = "Quotes \" and \\ backslashes";
     a->m_pop3Server = "pop3.wp.pl";
     a->m_smtpServer = "smtp.wp.pl";
     a->m_altComment = "Zak\xB3" "adka \xB9\xE6\xEA";  // Windows-1250, not UTF-8
@@ -38,7 +40,7 @@ CProviderDatabase Awkward() {
     a->m_userNameIsEmail = false;
     a->m_pop3Port = 995;
     a->m_smtpPort = 465;
-    a->m_domains = {"wp.pl", "Wp.PL", "\xE9t\xE9.fr"};
+    a->m_domains = {"wp.pl", "Wp.PL", "xn--t-bga.fr"};
     db.Add(a);
     CRefCountPtr<CProvider> b(new CProvider);
     b->m_layout = 1;
@@ -63,6 +65,19 @@ TEST(CProviderSource, FormatThenParseGivesTheSameBytes) {
     EXPECT_EQ(Compiled(back), Compiled(db)) << source;
     EXPECT_EQ(CProviderSource::Format(back), source);
     EXPECT_NE(source.find("alt_comment = { hex = \"5a616bb361646b6120b9e6ea\" }"), std::string::npos) << source;
+}
+
+// A dump shows any database, even one that the compiler refuses: every text is one
+// valid TOML string that holds exactly the record's bytes.
+TEST(CProviderSource, FormatWritesImpossibleTextsAsValidToml) {
+    CProviderDatabase db = Awkward();
+    const std::string name = "tabs\tlines\n\x01\x7F";
+    const std::string domain = "\xE9t\xE9.fr";
+    db.GetProviders()[0]->m_name = name;
+    db.GetProviders()[0]->m_domains.push_back(domain);
+    const toml::table root = toml::parse(CProviderSource::Format(db));
+    EXPECT_EQ(root["provider"][0]["name"].value<std::string>(), name);
+    EXPECT_EQ(root["provider"][0]["domains"][3]["hex"].value<std::string>(), "e974e92e6672");
 }
 
 TEST(CProviderSource, ReadsAHandWrittenSource) {
@@ -151,6 +166,14 @@ TEST(CProviderSource, ErrorsNameTheLineAndWhatWasExpected) {
          "name: expected a string or { hex"},
         {"NUL in a text", replace("name = \"P\"", "name = \"a\\u0000b\""), 3, "without NUL"},
         {"NUL in hex", replace("name = \"P\"", "name = { hex = \"6100\" }"), 3, "without NUL"},
+        // The values a downloaded database must hold: the error points at the record.
+        {"server not a host name", replace("\"pop.p.pl\"", "\"pop.p.pl\\r\\nX: 1\""), 2,
+         "pop3.server \"pop.p.pl??X: 1\": expected a host name"},
+        {"domain not a domain", replace("[\"p.pl\"]", "[\"p.pl\", \"p\"]"), 2, "domains \"p\": expected domains"},
+        {"control character in a text", replace("name = \"P\"", "name = \"P\\u001b\""), 2,
+         "name \"P?\": expected a text without control characters"},
+        {"link not to the web", replace("layout = 2", "layout = 2\ninfo_url = \"file:///x\""), 2,
+         "info_url \"file:///x\": expected empty or a web address"},
     };
     for (const auto& c : cases) {
         try {

@@ -45,6 +45,7 @@ TEST(DefaultDatabase, LoadsToTheEndOfTheStream) {
     const Bytes bytes = Embedded();
     ASSERT_FALSE(bytes.empty());
     EXPECT_TRUE(CProviderDatabase::IsCompleteDatabase(bytes.data(), bytes.size()));
+    EXPECT_TRUE(CProviderDatabase::IsAcceptableDatabase(bytes.data(), bytes.size())) << "an update could not deliver it";
     VeskMemoryArchive archive;
     archive.Assign(bytes.data(), bytes.size());
     CProviderDatabase db;

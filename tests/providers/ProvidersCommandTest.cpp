@@ -104,8 +104,8 @@ TEST(ProvidersCommand, BadSourceNamesTheLineAndWritesNothing) {
     EXPECT_FALSE(tmp.Exists("out.lst"));
 
     tmp.WriteFile("good.toml", "format_version = 1\n[[provider]]\nname = \"x\"\nlayout = 2\ndomains = [\"x.pl\"]\n"
-                               "pop3 = { server = \"p\", port = 995, ssl = true }\n"
-                               "smtp = { server = \"s\", port = 465, ssl = true, auth = true }\n"
+                               "pop3 = { server = \"pop.x.pl\", port = 995, ssl = true }\n"
+                               "smtp = { server = \"smtp.x.pl\", port = 465, ssl = true, auth = true }\n"
                                "user_name_is_email = true\nask_user_name = false\n");
     const Result unwritable = RunCli(tmp, {"compile", tmp.Sub("good.toml"), tmp.Sub("no/such/folder/out.lst")});
     EXPECT_NE(unwritable.status, 0);
@@ -113,6 +113,17 @@ TEST(ProvidersCommand, BadSourceNamesTheLineAndWritesNothing) {
     EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos) << unwritable.err;
     EXPECT_EQ(RunCli(tmp, {"compile", tmp.Sub("good.toml"), tmp.Sub("out.lst")}).status, 0);
     EXPECT_TRUE(tmp.Exists("out.lst"));
+
+    // A source the update would refuse as a download does not compile either.
+    std::string hostile = tmp.ReadFile("good.toml");
+    hostile.replace(hostile.find("pop.x.pl"), 8, "pop.x.pl.attacker.example:110");
+    tmp.WriteFile("hostile.toml", hostile);
+    const Result refused = RunCli(tmp, {"compile", tmp.Sub("hostile.toml"), tmp.Sub("hostile.lst")});
+    EXPECT_NE(refused.status, 0);
+    EXPECT_EQ(CountLines(refused.err), 1) << refused.err;
+    EXPECT_NE(refused.err.find(tmp.Sub("hostile.toml") + ":2:"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("pop3.server"), std::string::npos) << refused.err;
+    EXPECT_FALSE(tmp.Exists("hostile.lst"));
 }
 
 TEST(ProvidersCommand, LookupInAFile) {

@@ -52,16 +52,22 @@ void WriteProviderDatabase(const std::vector<CRefCountPtr<CProvider>>& providers
 }
 
 std::string BuildDatabase(const std::vector<std::string>& domains) {
-    CProviderDatabase database;
-    database.SetVersion(1);
+    std::vector<CRefCountPtr<CProvider>> providers;
     for (const std::string& domain : domains) {
-        CRefCountPtr<CProvider> provider(new CProvider);
+        CRefCountPtr<CProvider> provider = MakeProvider();
         provider->m_name = "Provider of " + domain;
         provider->m_pop3Server = "pop." + domain;
         provider->m_smtpServer = "smtp." + domain;
         provider->m_domains = {domain};
-        database.Add(provider);
+        providers.push_back(provider);
     }
+    return DatabaseBytes(providers);
+}
+
+std::string DatabaseBytes(const std::vector<CRefCountPtr<CProvider>>& providers) {
+    CProviderDatabase database;
+    database.SetVersion(1);
+    for (const auto& provider : providers) database.Add(provider);
     VeskMemoryArchive archive;
     database.Write(archive);
     return std::string(reinterpret_cast<const char*>(archive.GetData()), archive.GetLength());

@@ -30,8 +30,12 @@ CRefCountPtr<CAccount> MakeAccount(const std::string& displayName = "Jane Doe",
 // Replaces providers.lst in the application folder by a database of these providers.
 void WriteProviderDatabase(const std::vector<CRefCountPtr<CProvider>>& providers);
 
-// The bytes of a complete database with one provider per domain.
+// The bytes of a complete database with one provider per domain (MakeProvider's
+// settings, servers named after the domain).
 std::string BuildDatabase(const std::vector<std::string>& domains);
+
+// The bytes of a database of these providers, version 1.
+std::string DatabaseBytes(const std::vector<CRefCountPtr<CProvider>>& providers);
 
 // What a step threw, or null when it threw nothing of the family.
 template <typename Step>

@@ -4,16 +4,21 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
+#include "BuildConfig.h"
 #include "UpdateTestSupport.h"
 #include "support/WindowsSession.h"
+#include "testlib/ScopedEnv.h"
 #include "testlib/TempFolder.h"
 #include "update/CUpdateThread.h"
 #include "update/UpdateResult.h"
@@ -62,14 +67,19 @@ protected:
         return update;
     }
 
-    // Runs one update to its first result and returns that code.
-    int RunUpdate(const std::string& path, DWORD timeoutMs = 10000) {
-        m_server.Start();
-        auto update = StartUpdate(m_server.Url(path), timeoutMs);
+    // Runs one update of the address to its first result and returns that code.
+    int RunUpdateOf(const std::string& url, DWORD timeoutMs = 10000) {
+        auto update = StartUpdate(url, timeoutMs);
         EXPECT_TRUE(m_poster.WaitForResults(1));
         EXPECT_TRUE(update->Stop(15000));
         const std::vector<int> results = m_poster.Results();
         return results.empty() ? 0 : results.front();
+    }
+
+    // The same for a path of the test server, which it starts.
+    int RunUpdate(const std::string& path, DWORD timeoutMs = 10000) {
+        m_server.Start();
+        return RunUpdateOf(m_server.Url(path), timeoutMs);
     }
 
     ScopedPrefixlessSession m_session;
@@ -91,6 +101,14 @@ void Serve(httplib::Server& server, const std::string& path, int status, const s
         if (!location.empty()) res.set_header("Location", location);
         if (!body.empty()) res.set_content(body, "application/octet-stream");
     });
+}
+
+// A complete database whose one provider sends the password to a server name no
+// host can have.
+std::string HostileDatabase() {
+    CRefCountPtr<CProvider> provider = MakeProvider();
+    provider->m_pop3Server = "pop.example.com\r\nX-Injected: 1";
+    return DatabaseBytes({provider});
 }
 
 const StatusCase kStatusCases[] = {
@@ -136,6 +154,7 @@ const StatusCase kStatusCases[] = {
     {"EmptyBody", [](auto& s, auto&) { Serve(s, "/db", 200); }, UPDATE_RESULT_FAILED},
     {"TruncatedDatabase", [](auto& s, auto&) { Serve(s, "/db", 200, kDatabase.substr(0, kDatabase.size() - 3)); },
      UPDATE_RESULT_FAILED},
+    {"HostileServerName", [](auto& s, auto&) { Serve(s, "/db", 200, HostileDatabase()); }, UPDATE_RESULT_FAILED},
 };
 
 class UpdateStatusTest : public UpdateTest, public ::testing::WithParamInterface<StatusCase> {};
@@ -335,10 +354,93 @@ TEST_F(UpdateTest, AfterStopMissesItsTimeOutTheWorkerLeavesNoTrace) {
     EXPECT_EQ(DatabaseContent(), kOldDatabase);
 }
 
-TEST(UpdateAddress, IsTheDownloadsFolderOfTheUpdateHost) {
+// Trusts the test certificate authority the way OpenSSL programs are told to.
+struct ScopedTrustedAuthority : ScopedEnv {
+    ScopedTrustedAuthority() : ScopedEnv("SSL_CERT_FILE", TestCertificates::Authority().c_str()) {}
+};
+
+struct CertificateCase {
+    const char* name;
+    bool trustTestAuthority;  // else only the system's CA store
+    bool otherHostsCertificate;
+    int expected;
+};
+
+const CertificateCase kCertificateCases[] = {
+    {"TrustedCertificateOfTheHost", true, false, UPDATE_RESULT_DONE},
+    {"CertificateOfAnotherHost", true, true, UPDATE_RESULT_FAILED},
+    {"AuthorityTheSystemDoesNotTrust", false, false, UPDATE_RESULT_FAILED},
+};
+
+class UpdateCertificateTest : public UpdateTest, public ::testing::WithParamInterface<CertificateCase> {};
+
+TEST_P(UpdateCertificateTest, ReplacesTheDatabaseOnlyFromAVerifiedHost) {
+    const CertificateCase& c = GetParam();
+    std::optional<ScopedTrustedAuthority> trust;
+    if (c.trustTestAuthority) trust.emplace();
+    TestHttpServer tls(c.otherHostsCertificate ? TestCertificates::OtherHostCertificate()
+                                               : TestCertificates::LocalhostCertificate(),
+                       c.otherHostsCertificate ? TestCertificates::OtherHostKey() : TestCertificates::LocalhostKey());
+    Serve(tls.Server(), "/db", 200, kDatabase);
+    tls.Start();
+    EXPECT_EQ(RunUpdateOf(tls.Url("/db")), c.expected);
+    EXPECT_EQ(DatabaseContent(), c.expected == UPDATE_RESULT_DONE ? kDatabase : kOldDatabase);
+}
+
+INSTANTIATE_TEST_SUITE_P(Https, UpdateCertificateTest, ::testing::ValuesIn(kCertificateCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct RedirectChainCase {
+    const char* name;
+    const char* hops;  // one letter per request: S over https, P over plain http; the last serves the database
+    bool upperCaseScheme;  // Locations written as "HTTP://" and "HTTPS://"
+    int expected;
+};
+
+const RedirectChainCase kRedirectChainCases[] = {
+    {"HttpsToHttp", "SP", false, UPDATE_RESULT_FAILED},
+    {"HttpsToHttpsToHttp", "SSP", false, UPDATE_RESULT_FAILED},
+    {"HttpsToHttpInCapitals", "SP", true, UPDATE_RESULT_FAILED},
+    {"HttpsToHttpsToHttpsAndBack", "SPS", false, UPDATE_RESULT_FAILED},
+    {"HttpToHttps", "PS", false, UPDATE_RESULT_DONE},
+    {"HttpToHttpsToHttps", "PSS", true, UPDATE_RESULT_DONE},
+};
+
+class UpdateRedirectChainTest : public UpdateTest, public ::testing::WithParamInterface<RedirectChainCase> {};
+
+// Once the chain has reached https, plain http is never asked: a refused redirect is a
+// request that cannot be sent.
+TEST_P(UpdateRedirectChainTest, NeverLeavesHttpsOnceReached) {
+    const RedirectChainCase& c = GetParam();
+    ScopedTrustedAuthority trust;
+    TestHttpServer tls(TestCertificates::LocalhostCertificate(), TestCertificates::LocalhostKey());
+    const std::string hops = c.hops;
+    const auto serverOf = [&](char hop) -> TestHttpServer& { return hop == 'S' ? tls : m_server; };
+    const auto urlOf = [&](std::size_t i) {
+        std::string url = serverOf(hops[i]).Url("/hop" + std::to_string(i));
+        if (c.upperCaseScheme) std::transform(url.begin(), url.begin() + url.find(':'), url.begin(), ::toupper);
+        return url;
+    };
+    for (std::size_t i = 0; i + 1 < hops.size(); ++i)
+        Serve(serverOf(hops[i]).Server(), "/hop" + std::to_string(i), 302, {}, urlOf(i + 1));
+    Serve(serverOf(hops.back()).Server(), "/hop" + std::to_string(hops.size() - 1), 200, kDatabase);
+    tls.Start();
+    m_server.Start();
+
+    EXPECT_EQ(RunUpdateOf(urlOf(0)), c.expected);
+    EXPECT_EQ(DatabaseContent(), c.expected == UPDATE_RESULT_DONE ? kDatabase : kOldDatabase);
+    const auto plainBeforeHttps = std::count(hops.begin(), hops.begin() + hops.find('S'), 'P');
+    EXPECT_EQ(m_server.Hits(), plainBeforeHttps) << "the plain server was asked after https";
+}
+
+INSTANTIATE_TEST_SUITE_P(Https, UpdateRedirectChainTest, ::testing::ValuesIn(kRedirectChainCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UpdateAddress, IsTheDownloadsFolderOfTheUpdateHostOverHttps) {
     const std::string url = CUpdateJob::DefaultUrl();
-    EXPECT_EQ(url.rfind("http://", 0), 0u);
     EXPECT_TRUE(url.ends_with("/downloads/providers.lst")) << url;
+    if (std::string_view(MAILWRIGHT_UPDATE_SCHEME) == "http") GTEST_SKIP() << "this build names plain http";
+    EXPECT_EQ(url.rfind("https://", 0), 0u) << url;
 }
 
 TEST(UpdateResultText, MapsTheCodesToTheirTexts) {

@@ -300,7 +300,7 @@ public:
                 inHeader = false;
                 headerLength = offset + start - 1;
             } else {
-                start = NextKeyLine(piece, 0);
+                start = FindKeyLine(piece, 0);
             }
             for (; start != std::string_view::npos; start = NextKeyLine(piece, start)) {
                 if (!KeyLine(piece, offset, start)) {
@@ -354,16 +354,11 @@ private:
         return kFailed;
     }
 
-    // The start of the first line after the one at `from` (or at `from` when it starts
-    // the piece) whose first character other than a blank is an opening bracket; npos
-    // when there is none. Brackets inside values are frequent; a key line's comes first
-    // on its line. A piece begins at the start of a line.
-    static size_t NextKeyLine(std::string_view piece, size_t from) {
-        if (from > 0 || (!piece.empty() && piece[0] != '[' && !IsBlank(piece[0]))) {
-            const void* end = std::memchr(piece.data() + from, '\n', piece.size() - from);
-            if (!end) return std::string_view::npos;
-            from = static_cast<size_t>(static_cast<const char*>(end) - piece.data()) + 1;
-        }
+    // The start of the first line of the piece, from `from` on, whose first character
+    // other than a blank is an opening bracket; npos when there is none. Brackets inside
+    // values are frequent; a key line's comes first on its line. A piece begins at the
+    // start of a line.
+    static size_t FindKeyLine(std::string_view piece, size_t from) {
         while (from < piece.size()) {
             const void* bracket = std::memchr(piece.data() + from, '[', piece.size() - from);
             if (!bracket) break;
@@ -374,6 +369,13 @@ private:
             from = at + 1;
         }
         return std::string_view::npos;
+    }
+
+    // The key line after the one at `keyLine`.
+    static size_t NextKeyLine(std::string_view piece, size_t keyLine) {
+        const void* end = std::memchr(piece.data() + keyLine, '\n', piece.size() - keyLine);
+        if (!end) return std::string_view::npos;
+        return FindKeyLine(piece, static_cast<size_t>(static_cast<const char*>(end) - piece.data()) + 1);
     }
 
     // The key line at `start` of the piece.

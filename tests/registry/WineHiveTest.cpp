@@ -278,12 +278,22 @@ size_t CountKeys(RegistryKeyNode& root) {
 }
 
 TEST(WineHive, AFileIsReadInPiecesAndItsKeysFromTheFile) {
-    // Several megabytes, one line longer than a piece, key lines wherever the pieces end.
+    // Several megabytes read in pieces of one megabyte: one key line runs across the
+    // first piece's end, so that the second piece begins with it; one line is longer
+    // than a piece.
+    constexpr size_t kPiece = 1 << 20;
     std::string text = "WINE REGISTRY Version 2\n;; c\n\n#arch=win32\n";
-    for (int i = 0; text.size() < (3u << 20); ++i) {
+    const auto key = [&](int i) {
         text += "\n[Software\\\\Bulk\\\\Key" + std::to_string(100000 + i) + "] 1700000000\n#time=1da0a5f0e0b3c00\n" +
                 "\"Value\"=\"" + std::string(static_cast<size_t>(i % 97), 'x') + "\"\n";
-        if (i == 5000) {
+    };
+    int i = 0;
+    while (text.size() < kPiece - 300) key(i++);
+    text += ";" + std::string(kPiece - 8 - text.size(), 'c') + "\n";
+    ASSERT_EQ(kPiece - 5, text.size() + 1);  // after the blank line that key() begins with
+    while (text.size() < 3 * kPiece) {
+        key(i++);
+        if (i == 15000) {
             text += "\"Long\"=hex:";
             for (int b = 0; b < 500000; ++b) text += b ? ",ab" : "ab";
             text += "\n";
@@ -300,11 +310,11 @@ TEST(WineHive, AFileIsReadInPiecesAndItsKeysFromTheFile) {
     ASSERT_TRUE(inMemory.Parse(text, error)) << error;
     EXPECT_EQ(CountKeys(inMemory.Root()), CountKeys(fromFile.Root()));
     EXPECT_EQ("win32", fromFile.Arch());
-    RegistryKeyNode* key = Find(fromFile, {u"Software", u"Bulk", u"Key105000"});
-    ASSERT_NE(nullptr, key);
-    ASSERT_TRUE(fromFile.Decode(*key, error)) << error;
-    ASSERT_NE(nullptr, key->FindValue(u"Long"));
-    EXPECT_EQ(500000u, key->FindValue(u"Long")->data.size());
+    RegistryKeyNode* longest = Find(fromFile, {u"Software", u"Bulk", u"Key114999"});
+    ASSERT_NE(nullptr, longest);
+    ASSERT_TRUE(fromFile.Decode(*longest, error)) << error;
+    ASSERT_NE(nullptr, longest->FindValue(u"Long"));
+    EXPECT_EQ(500000u, longest->FindValue(u"Long")->data.size());
     EXPECT_TRUE(fromFile.Render() == text);
     ASSERT_TRUE(fromFile.DecodeAll(error)) << error;
 }

@@ -15,7 +15,6 @@
 #include "cli/DiscoveryOptions.h"
 #include "creation/CProviderDiscovery.h"
 #include "creation/ProviderLookup.h"
-#include "platform/WindowsSession.h"
 #include "providers/CClientConfig.h"
 #include "providers/CClientConfigComparer.h"
 #include "providers/CClientConfigImporter.h"
@@ -27,6 +26,7 @@
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "support/VeskException.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright::cli {
 namespace {
@@ -36,7 +36,7 @@ std::optional<std::string> WindowsPathOf(const std::string& unixPath) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(unixPath, ec);
     if (ec) return std::nullopt;
-    return WindowsSession::Current().ToWindowsPath(absolute.lexically_normal().string());
+    return WindowsSession::Current()->ToWindowsPath(absolute.lexically_normal().string());
 }
 
 // The system text ends with a line break, as on Windows; the CLI says one line.

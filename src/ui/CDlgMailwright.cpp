@@ -20,6 +20,7 @@
 #include "support/StringTable.h"
 #include "support/VeskException.h"
 #include "support/WinTypes.h"
+#include "support/WindowsSession.h"
 #include "update/UpdateResult.h"
 #include "ui/CQtMessagePoster.h"
 #include "ui/UiImages.h"
@@ -200,7 +201,7 @@ void CDlgMailwright::SetLinks() {
 }
 
 void CDlgMailwright::SetupClientChoice() {
-    if (!WindowsSession::Current().GetVersionEx(m_osVersion)) {
+    if (!WindowsSession::Current()->GetVersionEx(m_osVersion)) {
         AppMessageBox(IDS_OS_UNKNOWN, MB_ICONINFORMATION);
         return;
     }

@@ -2,13 +2,13 @@
 #include <string>
 
 #include "creation/CProviderDiscovery.h"
-#include "platform/WindowsSession.h"
-#include "update/CUpdateThread.h"
-#include "update/IThreadContact.h"
-#include "writers/CIdentityRegWriter.h"
+#include "support/WindowsSession.h"
 #include "ui/CDlgUpdate.h"
 #include "ui/VeskDialogHeaderDrawer.h"
 #include "ui/VeskTemplateDialog.h"
+#include "update/CUpdateThread.h"
+#include "update/IThreadContact.h"
+#include "writers/CIdentityRegWriter.h"
 
 class QButtonGroup;
 class QFrame;

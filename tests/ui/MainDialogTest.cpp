@@ -195,7 +195,7 @@ TEST(MainDialogCaption, ShowsTheBuildsVersionInAPrefixWithoutDriveZ) {
     TempWinePrefix prefix(WindowsRelease::WinXP, false);
     std::filesystem::remove(prefix.Path() + "/dosdevices/z:");
     ScopedPrefixSession session(prefix);
-    ASSERT_FALSE(WindowsSession::Current().DriveRoot('z'));
+    ASSERT_FALSE(WindowsSession::Current()->DriveRoot('z'));
     ScopedRecordingUserInterface ui;
     CMailClientChecker::ResetInstance();
     {

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/WindowsSession.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
+#include "support/WindowsSession.h"
 
 using namespace mailwright;
 
@@ -40,7 +40,7 @@ public:
             p->m_domains = {GeneratedDomain(i), "mail." + GeneratedDomain(i)};
             db.Add(p);
         }
-        const auto path = WindowsSession::Current().ToWindowsPath(m_folder + "/providers.lst");
+        const auto path = WindowsSession::Current()->ToWindowsPath(m_folder + "/providers.lst");
         if (path && db.WriteToFile(*path)) m_path = *path;
     }
     ~GeneratedFile() {

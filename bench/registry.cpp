@@ -102,7 +102,7 @@ void Save(benchmark::State& state, const std::string& text) {
 void SaveAllKeys(benchmark::State& state, const std::string& text) {
     WineHive hive;
     std::string error;
-    if (!hive.Parse(text, error)) state.SkipWithError(error.c_str());
+    if (!hive.Parse(text, error) || !hive.DecodeAll(error)) state.SkipWithError(error.c_str());
     for (auto _ : state) {
         MarkAllChanged(hive.Root());
         benchmark::DoNotOptimize(hive.Render().size());

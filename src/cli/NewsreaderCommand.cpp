@@ -1,8 +1,8 @@
 // mailwright-cli newsreader: the dialog's "Apply", which makes the mail client that comes
 // with Windows a newsgroup reader.
 #include "cli/CliCommands.h"
-#include "platform/WindowsSession.h"
 #include "support/StringTable.h"
+#include "support/WindowsSession.h"
 #include "writers/NewsgroupSettings.h"
 
 namespace mailwright::cli {
@@ -11,7 +11,7 @@ namespace {
 
 int ApplyNewsreader() {
     OsVersionInfo version;
-    if (!WindowsSession::Current().GetVersionEx(version))
+    if (!WindowsSession::Current()->GetVersionEx(version))
         return Fail("newsreader: " + LoadString(IDS_OS_UNKNOWN) + " (no Wine prefix: set WINEPREFIX)", 1);
     CIdentityRegWriter writer;
     return ApplyNewsgroupSettings(writer, version) ? 0 : 1;

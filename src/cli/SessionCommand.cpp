@@ -2,18 +2,19 @@
 #include <iostream>
 
 #include "cli/CliCommands.h"
-#include "platform/WindowsSession.h"
 #include "registry/WineHiveStore.h"
 #include "support/FileSystem.h"
 #include "support/TextUtil.h"
 #include "support/VeskFsPathT.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright::cli {
 
 namespace {
 
 int PrintSession() {
-    WindowsSession& session = WindowsSession::Current();
+    const std::shared_ptr<WindowsSession> current = WindowsSession::Current();
+    WindowsSession& session = *current;
     const std::string prefix = session.PrefixFolder();
     std::cout << "Prefix: " << (prefix.empty() ? "none (neither $WINEPREFIX nor ~/.wine with a registry)" : prefix)
               << "\n";

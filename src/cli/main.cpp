@@ -5,12 +5,14 @@
 
 #include "cli/CliCommands.h"
 #include "cli/ConsoleUserInterface.h"
+#include "platform/WinePrefixSession.h"
 #include "support/IUserInterface.h"
 
 int main(int argc, char** argv) {
     using namespace mailwright;
     std::setlocale(LC_ALL, "");
     SetUserInterface(std::make_shared<ConsoleUserInterface>());
+    WindowsSession::SetCurrent(WinePrefixSession::FromEnvironment());
     cli::CommandLine commandLine(std::cout, std::cerr);
     for (const auto add : cli::kCommandGroups) add(commandLine);
     return commandLine.Run(argc, argv);

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "platform/WindowsInstaller.h"
-#include "platform/WindowsSession.h"
 #include "registry/CRegistryKey.h"
 #include "support/IUserInterface.h"
 #include "support/StringTable.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright {
 namespace {
@@ -88,7 +88,7 @@ std::int32_t CMailClientChecker::ReadOutlookVersion() {
 void CMailClientChecker::DetectSystemClient() {
     Guarded([this] {
         OsVersionInfo version;
-        if (!WindowsSession::Current().GetVersionEx(version)) {
+        if (!WindowsSession::Current()->GetVersionEx(version)) {
             m_systemClient = MailClientNone;
         } else if (version.majorVersion <= 5) {
             m_systemClient = MailClientOutlookExpress;

@@ -8,10 +8,10 @@
 #include <climits>
 #include <cstdlib>
 
-#include "registry/WineHiveStore.h"
-#include "platform/WineServer.h"
-#include "support/AnsiCodePage.h"
 #include "registry/CRegistryKey.h"
+#include "registry/WineHiveStore.h"
+#include "registry/WineServer.h"
+#include "support/AnsiCodePage.h"
 #include "support/TextUtil.h"
 
 namespace mailwright {

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/WindowsSession.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright {
 

@@ -3,8 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/WindowsSession.h"
+#include "registry/EmptyRegistry.h"
 #include "support/AnsiCodePage.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright {
 namespace {
@@ -32,6 +33,12 @@ void AppendComponents(const char* path, std::vector<std::u16string>& components)
 
 }  // namespace
 
+std::shared_ptr<RegistryStore> CRegistryKey::SessionStore() {
+    if (std::shared_ptr<RegistryStore> store = WindowsSession::Current()->Registry()) return store;
+    static const std::shared_ptr<RegistryStore> empty = std::make_shared<EmptyRegistry>();
+    return empty;
+}
+
 CRegistryKey::CRegistryKey(std::shared_ptr<RegistryStore> store) : m_store(std::move(store)), m_storeGiven(true) {}
 
 LONG CRegistryKey::Open(std::shared_ptr<RegistryStore> store, RegistryKeyPath path, const char* subPath, DWORD access,
@@ -50,7 +57,7 @@ LONG CRegistryKey::Open(std::shared_ptr<RegistryStore> store, RegistryKeyPath pa
 }
 
 LONG CRegistryKey::OpenKey(HKEY root, const char* path, DWORD access) {
-    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : WindowsSession::Current().Registry();
+    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : SessionStore();
     return Open(std::move(store), RegistryKeyPath{root, {}, false}, path, access, false);
 }
 
@@ -60,7 +67,7 @@ LONG CRegistryKey::OpenKey(const CRegistryKey& parent, const char* path, DWORD a
 }
 
 LONG CRegistryKey::CreateKey(HKEY root, const char* path, DWORD access) {
-    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : WindowsSession::Current().Registry();
+    std::shared_ptr<RegistryStore> store = m_storeGiven ? m_store : SessionStore();
     return Open(std::move(store), RegistryKeyPath{root, {}, false}, path, access, true);
 }
 

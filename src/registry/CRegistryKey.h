@@ -28,6 +28,9 @@ public:
 
     bool IsOpen() const { return m_open; }
 
+    // The registry of the current session (a session without a prefix has the empty one).
+    static std::shared_ptr<RegistryStore> SessionStore();
+
     // RegOpenKeyExA. A failed open leaves the key held before open and usable.
     LONG OpenKey(HKEY root, const char* path, DWORD access);
     LONG OpenKey(const CRegistryKey& parent, const char* path, DWORD access);

@@ -3,11 +3,12 @@
 namespace mailwright {
 
 MemoryRegistry::MemoryRegistry(bool win64) : m_win64(win64) {
-    for (auto& root : m_roots) root = std::make_unique<RegistryKeyNode>(std::u16string(), nullptr, RegistryTimeNow());
+    for (RegistryKeyTree& tree : m_trees) tree.Root().SetModified(RegistryTimeNow());
 }
 
 void MemoryRegistry::AddLink(RegistryRoot root, const std::u16string& path, const std::u16string& target) {
-    RegistryKeyNode* node = m_roots[root == RegistryRoot::LocalMachine ? kMachineHive : kUserHive].get();
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    RegistryKeyNode* node = &m_trees[root == RegistryRoot::LocalMachine ? kMachineHive : kUserHive].Root();
     size_t start = 0;
     while (start <= path.size()) {
         size_t end = path.find(u'\\', start);
@@ -28,11 +29,6 @@ void MemoryRegistry::AddLink(RegistryRoot root, const std::u16string& path, cons
     node->isLink = true;
 }
 
-RegistryKeyNode* MemoryRegistry::HiveRoot(int hive, LONG&) { return m_roots[hive].get(); }
-
-LONG MemoryRegistry::Modify(const std::function<LONG(ChangedHives&)>& change) {
-    ChangedHives changed = {false, false};
-    return change(changed);
-}
+RegistryKeyNode* MemoryRegistry::HiveRoot(int hive, LONG&) { return &m_trees[hive].Root(); }
 
 }  // namespace mailwright

@@ -2,12 +2,13 @@
 #include <memory>
 #include <string>
 
+#include "registry/RegistryKeyTree.h"
 #include "registry/TreeRegistryStore.h"
 
 namespace mailwright {
 
-// A registry held in memory, for tests: the same roots, views and results as the
-// prefix's hive files, without files.
+// A registry held in memory, for tests: the same roots, views, results and transactions
+// as the prefix's hive files, without files (a commit has nothing to save).
 class MemoryRegistry : public TreeRegistryStore {
 public:
     // `win64`: HKEY_LOCAL_MACHINE has a 32-bit view, as in a 64-bit prefix.
@@ -19,12 +20,11 @@ public:
 
 protected:
     RegistryKeyNode* HiveRoot(int hive, LONG& error) override;
-    LONG Modify(const std::function<LONG(ChangedHives&)>& change) override;
     bool IsWin64() override { return m_win64; }
 
 private:
     bool m_win64;
-    std::unique_ptr<RegistryKeyNode> m_roots[2];
+    RegistryKeyTree m_trees[2];
 };
 
 }  // namespace mailwright

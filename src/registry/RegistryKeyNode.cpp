@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "registry/RegistryKeyTree.h"
+
 namespace mailwright {
 namespace {
 
@@ -22,15 +24,15 @@ char16_t ToLowerUnit(char16_t c) {
     return c;
 }
 
-template <class Item, class NameOf>
-auto LowerBound(std::vector<Item>& items, std::u16string_view name, NameOf nameOf) {
-    return std::lower_bound(items.begin(), items.end(), name, [&](const Item& item, std::u16string_view n) {
-        return CompareRegistryNames(nameOf(item), n) < 0;
-    });
-}
-
-const std::u16string& NodeName(const std::unique_ptr<RegistryKeyNode>& node) { return node->Name(); }
-const std::u16string& ValueName(const RegistryValue& value) { return value.name; }
+// Orders keys and values before a name, for binary searches of the sorted lists.
+struct NameBefore {
+    bool operator()(const RegistryKeyNode* key, std::u16string_view name) const {
+        return CompareRegistryNames(key->Name(), name) < 0;
+    }
+    bool operator()(const RegistryValue& value, std::u16string_view name) const {
+        return CompareRegistryNames(value.name, name) < 0;
+    }
+};
 
 }  // namespace
 
@@ -56,8 +58,8 @@ std::uint64_t RegistryTimeNow() {
            static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since1970).count() / 100);
 }
 
-RegistryKeyNode::RegistryKeyNode(std::u16string name, RegistryKeyNode* parent, std::uint64_t time)
-    : modified(time), m_name(std::move(name)), m_parent(parent) {}
+RegistryKeyNode::RegistryKeyNode(RegistryKeyTree& tree, std::u16string_view name, RegistryKeyNode* parent)
+    : m_tree(tree), m_parent(parent), m_name(name) {}
 
 size_t RegistryKeyNode::Depth() const {
     size_t depth = 0;
@@ -66,47 +68,75 @@ size_t RegistryKeyNode::Depth() const {
 }
 
 RegistryKeyNode* RegistryKeyNode::FindSubKey(std::u16string_view name) const {
-    auto& subkeys = const_cast<std::vector<std::unique_ptr<RegistryKeyNode>>&>(m_subkeys);
-    auto it = LowerBound(subkeys, name, NodeName);
-    return it != subkeys.end() && RegistryNamesEqual((*it)->Name(), name) ? it->get() : nullptr;
+    const auto it = std::lower_bound(m_subkeys.begin(), m_subkeys.end(), name, NameBefore{});
+    return it != m_subkeys.end() && RegistryNamesEqual((*it)->Name(), name) ? *it : nullptr;
 }
 
-RegistryKeyNode& RegistryKeyNode::AddSubKey(std::u16string name, std::uint64_t time) {
-    auto node = std::make_unique<RegistryKeyNode>(std::move(name), this, time);
+RegistryKeyNode& RegistryKeyNode::AddSubKey(std::u16string_view name, std::uint64_t modified) {
+    RegistryKeyNode& key = m_tree.MakeKey(name, this);
+    if (modified != 0) key.SetModified(modified);  // a key of a hive being read gets its content later
     // Hives are read in name order: most keys go last.
-    if (m_subkeys.empty() || CompareRegistryNames(m_subkeys.back()->Name(), node->Name()) < 0) {
-        m_subkeys.push_back(std::move(node));
-        return *m_subkeys.back();
+    if (m_subkeys.empty() || CompareRegistryNames(m_subkeys.back()->Name(), name) < 0) {
+        m_subkeys.push_back(&key);
+    } else {
+        const auto it = std::lower_bound(m_subkeys.begin(), m_subkeys.end(), name, NameBefore{});
+        m_subkeys.insert(it, &key);
     }
-    auto it = LowerBound(m_subkeys, node->Name(), NodeName);
-    return **m_subkeys.insert(it, std::move(node));
+    return key;
+}
+
+void RegistryKeyNode::RemoveSubKey(const RegistryKeyNode& subkey) {
+    const auto it = std::find(m_subkeys.begin(), m_subkeys.end(), &subkey);
+    if (it != m_subkeys.end()) m_subkeys.erase(it);
+}
+
+RegistryKeyContent& RegistryKeyNode::Content() {
+    if (!m_content) m_content = std::make_unique<RegistryKeyContent>();
+    return *m_content;
+}
+
+const std::vector<RegistryValue>& RegistryKeyNode::Values() const {
+    static const std::vector<RegistryValue> none;
+    return m_content ? m_content->values : none;
+}
+
+const std::optional<std::u16string>& RegistryKeyNode::ClassName() const {
+    static const std::optional<std::u16string> none;
+    return m_content ? m_content->className : none;
+}
+
+std::unique_ptr<RegistryKeyContent> RegistryKeyNode::CopyContent() const {
+    return m_content ? std::make_unique<RegistryKeyContent>(*m_content) : nullptr;
 }
 
 const RegistryValue* RegistryKeyNode::FindValue(std::u16string_view name) const {
-    auto& values = const_cast<std::vector<RegistryValue>&>(m_values);
-    auto it = LowerBound(values, name, ValueName);
+    const std::vector<RegistryValue>& values = Values();
+    const auto it = std::lower_bound(values.begin(), values.end(), name, NameBefore{});
     return it != values.end() && RegistryNamesEqual(it->name, name) ? &*it : nullptr;
 }
 
 bool RegistryKeyNode::SetValue(std::u16string_view name, DWORD type, std::vector<std::uint8_t> data) {
-    if (m_values.empty() || CompareRegistryNames(m_values.back().name, name) < 0) {
-        m_values.push_back(RegistryValue{std::u16string(name), type, std::move(data)});
+    std::vector<RegistryValue>& values = Content().values;
+    if (values.empty() || CompareRegistryNames(values.back().name, name) < 0) {
+        values.push_back(RegistryValue{std::u16string(name), type, std::move(data)});
         return false;
     }
-    auto it = LowerBound(m_values, name, ValueName);
-    if (it != m_values.end() && RegistryNamesEqual(it->name, name)) {
+    const auto it = std::lower_bound(values.begin(), values.end(), name, NameBefore{});
+    if (it != values.end() && RegistryNamesEqual(it->name, name)) {
         it->type = type;
         it->data = std::move(data);
         return true;
     }
-    m_values.insert(it, RegistryValue{std::u16string(name), type, std::move(data)});
+    values.insert(it, RegistryValue{std::u16string(name), type, std::move(data)});
     return false;
 }
 
 bool RegistryKeyNode::DeleteValue(std::u16string_view name) {
-    auto it = LowerBound(m_values, name, ValueName);
-    if (it == m_values.end() || !RegistryNamesEqual(it->name, name)) return false;
-    m_values.erase(it);
+    if (!m_content) return false;
+    std::vector<RegistryValue>& values = m_content->values;
+    const auto it = std::lower_bound(values.begin(), values.end(), name, NameBefore{});
+    if (it == values.end() || !RegistryNamesEqual(it->name, name)) return false;
+    values.erase(it);
     return true;
 }
 

@@ -11,10 +11,22 @@
 
 namespace mailwright {
 
+class RegistryKeyTree;
+
 struct RegistryValue {
     std::u16string name;
     DWORD type = REG_NONE;
     std::vector<std::uint8_t> data;
+
+    bool operator==(const RegistryValue&) const = default;
+};
+
+// What a key holds besides its subkeys. A key read from a hive has none until it is
+// decoded (WineHive::Decode); a key without text of its own holds nothing.
+struct RegistryKeyContent {
+    std::vector<RegistryValue> values;  // in Wine's name order
+    std::uint64_t modified = 0;         // the last write, as a Windows FILETIME
+    std::optional<std::u16string> className;
 };
 
 // Wine's order of key and value names: compared lower-cased, on a tie the shorter first.
@@ -24,44 +36,61 @@ bool RegistryNamesEqual(std::u16string_view a, std::u16string_view b);
 // Now as a Windows FILETIME (100 ns ticks since 1601).
 std::uint64_t RegistryTimeNow();
 
-// One key of a hive: its values and subkeys, both kept in Wine's name order.
+// One key of a tree: its subkeys, kept in Wine's name order, and its content. Keys are
+// made by their tree (RegistryKeyTree) and live as long as it does.
 class RegistryKeyNode {
 public:
-    RegistryKeyNode(std::u16string name, RegistryKeyNode* parent, std::uint64_t modified);
+    RegistryKeyNode(RegistryKeyTree& tree, std::u16string_view name, RegistryKeyNode* parent);
     RegistryKeyNode(const RegistryKeyNode&) = delete;
     RegistryKeyNode& operator=(const RegistryKeyNode&) = delete;
 
-    const std::u16string& Name() const { return m_name; }
+    std::u16string_view Name() const { return m_name; }
     RegistryKeyNode* Parent() const { return m_parent; }
     size_t Depth() const;
 
     RegistryKeyNode* FindSubKey(std::u16string_view name) const;
-    // Adds a subkey that must not exist yet.
-    RegistryKeyNode& AddSubKey(std::u16string name, std::uint64_t modified);
-    const std::vector<std::unique_ptr<RegistryKeyNode>>& SubKeys() const { return m_subkeys; }
+    // Adds a subkey that must not exist yet; it holds nothing and was written at `modified`
+    // (0: not known yet).
+    RegistryKeyNode& AddSubKey(std::u16string_view name, std::uint64_t modified);
+    // Takes a subkey out of the tree again (a change undone).
+    void RemoveSubKey(const RegistryKeyNode& subkey);
+    const std::vector<RegistryKeyNode*>& SubKeys() const { return m_subkeys; }
 
+    // True for a key read from a hive whose content has not been decoded yet; the
+    // content operations below need it decoded.
+    bool NeedsDecoding() const { return !m_content && textLength > 0; }
+    const std::vector<RegistryValue>& Values() const;
     const RegistryValue* FindValue(std::u16string_view name) const;
     // Sets a value; true when a value of that name was replaced.
     bool SetValue(std::u16string_view name, DWORD type, std::vector<std::uint8_t> data);
     bool DeleteValue(std::u16string_view name);
-    const std::vector<RegistryValue>& Values() const { return m_values; }
+    std::uint64_t Modified() const { return m_content ? m_content->modified : 0; }
+    void SetModified(std::uint64_t time) { Content().modified = time; }
+    const std::optional<std::u16string>& ClassName() const;
+    void SetClassName(std::optional<std::u16string> name) { Content().className = std::move(name); }
 
-    // Key attributes that Wine keeps in the hive text.
-    std::uint64_t modified = 0;
-    std::optional<std::u16string> className;
+    // The whole content, for a change to be undone; null when the key holds nothing.
+    std::unique_ptr<RegistryKeyContent> CopyContent() const;
+    void SetContent(std::unique_ptr<RegistryKeyContent> content) { m_content = std::move(content); }
+
+    // Wine's #link: the key stands for the key its SymbolicLinkValue names. Not known yet
+    // (`linkUnknown`) for a key read from a hive and not looked at since.
     bool isLink = false;
-
+    bool linkUnknown = false;
     // Where the key's own lines lie in the hive text it was read from, while it is
     // unchanged since; `changed` keys are written anew.
-    std::size_t textOffset = 0;
-    std::size_t textLength = 0;
     bool changed = false;
+    std::uint32_t textLength = 0;
+    std::size_t textOffset = 0;
 
 private:
-    std::u16string m_name;
+    RegistryKeyContent& Content();
+
+    RegistryKeyTree& m_tree;
     RegistryKeyNode* m_parent;
-    std::vector<std::unique_ptr<RegistryKeyNode>> m_subkeys;
-    std::vector<RegistryValue> m_values;
+    std::u16string_view m_name;  // kept by the tree
+    std::vector<RegistryKeyNode*> m_subkeys;
+    std::unique_ptr<RegistryKeyContent> m_content;
 };
 
 }  // namespace mailwright

@@ -43,6 +43,15 @@ public:
                            std::vector<std::uint8_t>& data) = 0;
     // The name of the subkey at `index` in case-insensitive name order; ERROR_NO_MORE_ITEMS past the last.
     virtual LONG EnumSubKey(const RegistryKeyPath& key, DWORD index, std::u16string& name) = 0;
+
+    // Transactions (see CRegistryTransaction): from Begin to Commit or Abandon, the calling
+    // thread's operations see their own writes, other threads wait, and nothing is saved;
+    // Commit saves every change at once, or none and returns why. A transaction begun
+    // inside another joins it: the outermost one commits or abandons. A store without
+    // transactions saves each write at once.
+    virtual LONG BeginTransaction() { return ERROR_SUCCESS; }
+    virtual LONG CommitTransaction() { return ERROR_SUCCESS; }
+    virtual void AbandonTransaction() {}
 };
 
 }  // namespace mailwright

@@ -55,7 +55,7 @@ const Item* MergedAt(const std::vector<TreeRegistryStore::Location>& places, DWO
         for (const auto& [begin, end] : ranges)
             if (begin != end && (!next || CompareRegistryNames(nameOf(*begin), nameOf(*next)) < 0)) next = begin;
         if (!next) return nullptr;
-        const std::u16string& name = nameOf(*next);
+        const std::u16string_view name = nameOf(*next);
         if (at == index) return next;
         for (auto& [begin, end] : ranges)
             if (begin != end && RegistryNamesEqual(nameOf(*begin), name)) ++begin;
@@ -63,8 +63,12 @@ const Item* MergedAt(const std::vector<TreeRegistryStore::Location>& places, DWO
 }
 
 void Touch(RegistryKeyNode& node) {
-    node.modified = RegistryTimeNow();
+    node.SetModified(RegistryTimeNow());
     node.changed = true;
+}
+
+bool SameData(const RegistryValue& value, DWORD type, std::span<const std::uint8_t> data) {
+    return value.type == type && std::equal(value.data.begin(), value.data.end(), data.begin(), data.end());
 }
 
 }  // namespace
@@ -77,8 +81,11 @@ std::vector<std::u16string> TreeRegistryStore::HivePath(const RegistryKeyPath& k
 }
 
 LONG TreeRegistryStore::FollowLinks(Location& at, Walk& walk) {
-    while (at.node->isLink) {
+    for (;;) {
+        CheckLink(at.hive, *at.node);
+        if (!at.node->isLink) break;
         if (++walk.linkDepth > kMaxLinkDepth) return ERROR_FILE_NOT_FOUND;
+        if (const LONG code = Decode(at); code != ERROR_SUCCESS) return code;
         const RegistryValue* link = at.node->FindValue(kSymbolicLinkValue);
         if (!link || link->type != REG_LINK) return ERROR_FILE_NOT_FOUND;
         std::vector<std::u16string> parts = SplitLinkTarget(FromUtf16Bytes(link->data));
@@ -95,7 +102,7 @@ LONG TreeRegistryStore::FollowLinks(Location& at, Walk& walk) {
         } else {
             return ERROR_FILE_NOT_FOUND;
         }
-        Walk target{false, false, nullptr, walk.linkDepth};
+        Walk target{false, false, walk.linkDepth};
         Location found;
         const LONG code =
             Locate(hive, std::span<const std::u16string>(parts).subspan(skip), target, found);
@@ -118,10 +125,11 @@ LONG TreeRegistryStore::Descend(Location& at, const std::u16string& name, Walk& 
     if (!child) {
         if (!walk.create) return ERROR_FILE_NOT_FOUND;
         if (name.size() > kMaxKeyNameLength || at.node->Depth() + 1 > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+        if (const LONG code = PrepareChange(at); code != ERROR_SUCCESS) return code;
         child = &at.node->AddSubKey(name, RegistryTimeNow());
         child->changed = true;
-        Touch(*at.node);
-        (*walk.changed)[at.hive] = true;
+        m_transaction.undo.push_back(Undo{child, true, nullptr, false});
+        MarkChanged(at);
     }
     at.node = child;
     return FollowLinks(at, walk);
@@ -144,7 +152,7 @@ LONG TreeRegistryStore::LocateAll(const RegistryKeyPath& key, std::vector<Locati
     if (key.root != RegistryRoot::CurrentUser) hives.push_back(kMachineHive);
     LONG failure = ERROR_FILE_NOT_FOUND;
     for (int hive : hives) {
-        Walk walk{!key.nativeView, false, nullptr, 0};
+        Walk walk{!key.nativeView, false, 0};
         Location at;
         const LONG code = Locate(hive, path, walk, at);
         if (code == ERROR_SUCCESS) found.push_back(at);
@@ -153,13 +161,13 @@ LONG TreeRegistryStore::LocateAll(const RegistryKeyPath& key, std::vector<Locati
     return found.empty() ? failure : ERROR_SUCCESS;
 }
 
-LONG TreeRegistryStore::LocateForWrite(const RegistryKeyPath& key, bool create, ChangedHives& changed, Location& out) {
+LONG TreeRegistryStore::LocateForWrite(const RegistryKeyPath& key, bool create, Location& out) {
     const std::vector<std::u16string> path = HivePath(key);
-    Walk walk{!key.nativeView, false, &changed, 0};
+    Walk walk{!key.nativeView, false, 0};
     if (key.root == RegistryRoot::ClassesRoot) {
         // A class key the user has is changed there; any other lives in the machine's classes.
         if (Locate(kUserHive, path, walk, out) == ERROR_SUCCESS) return ERROR_SUCCESS;
-        walk = Walk{!key.nativeView, create, &changed, 0};
+        walk = Walk{!key.nativeView, create, 0};
         return Locate(kMachineHive, path, walk, out);
     }
     walk.create = create;
@@ -168,27 +176,25 @@ LONG TreeRegistryStore::LocateForWrite(const RegistryKeyPath& key, bool create, 
 
 LONG TreeRegistryStore::OpenKey(const RegistryKeyPath& key) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    RefreshHives();
     std::vector<Location> found;
     return LocateAll(key, found);
 }
 
 LONG TreeRegistryStore::CreateKey(const RegistryKeyPath& key) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    return Modify([&](ChangedHives& changed) {
+    return Change([&] {
         Location at;
-        return LocateForWrite(key, true, changed, at);
+        return LocateForWrite(key, true, at);
     });
 }
 
 LONG TreeRegistryStore::QueryValue(const RegistryKeyPath& key, std::u16string_view name, DWORD& type,
                                    std::vector<std::uint8_t>& data) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    RefreshHives();
     std::vector<Location> found;
     if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
         return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
     for (const Location& at : found) {
+        if (const LONG code = Decode(at); code != ERROR_SUCCESS) return code;
         if (const RegistryValue* value = at.node->FindValue(name)) {
             type = value->type;
             data = value->data;
@@ -201,30 +207,32 @@ LONG TreeRegistryStore::QueryValue(const RegistryKeyPath& key, std::u16string_vi
 LONG TreeRegistryStore::SetValue(const RegistryKeyPath& key, std::u16string_view name, DWORD type,
                                  std::span<const std::uint8_t> data) {
     if (name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    return Modify([&](ChangedHives& changed) {
+    return Change([&] {
         Location at;
-        if (const LONG code = LocateForWrite(key, false, changed, at); code != ERROR_SUCCESS)
+        if (const LONG code = LocateForWrite(key, false, at); code != ERROR_SUCCESS)
             return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
+        if (const LONG code = Decode(at); code != ERROR_SUCCESS) return code;
+        // A value set to what it holds is no change: no save, no new time, as in Wine.
+        if (const RegistryValue* old = at.node->FindValue(name); old && SameData(*old, type, data)) return ERROR_SUCCESS;
+        if (const LONG code = PrepareChange(at); code != ERROR_SUCCESS) return code;
         at.node->SetValue(name, type, std::vector<std::uint8_t>(data.begin(), data.end()));
-        Touch(*at.node);
-        changed[at.hive] = true;
+        MarkChanged(at);
         return ERROR_SUCCESS;
     });
 }
 
 LONG TreeRegistryStore::DeleteValue(const RegistryKeyPath& key, std::u16string_view name) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    return Modify([&](ChangedHives& changed) {
+    return Change([&] {
         std::vector<Location> found;
         if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
             return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
         for (const Location& at : found) {
-            if (at.node->DeleteValue(name)) {
-                Touch(*at.node);
-                changed[at.hive] = true;
-                return ERROR_SUCCESS;
-            }
+            if (const LONG code = Decode(at); code != ERROR_SUCCESS) return code;
+            if (!at.node->FindValue(name)) continue;
+            if (const LONG code = PrepareChange(at); code != ERROR_SUCCESS) return code;
+            at.node->DeleteValue(name);
+            MarkChanged(at);
+            return ERROR_SUCCESS;
         }
         return ERROR_FILE_NOT_FOUND;
     });
@@ -233,14 +241,15 @@ LONG TreeRegistryStore::DeleteValue(const RegistryKeyPath& key, std::u16string_v
 LONG TreeRegistryStore::EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name, DWORD& type,
                                   std::vector<std::uint8_t>& data) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    RefreshHives();
     std::vector<Location> found;
     if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
         return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
+    for (const Location& at : found)
+        if (const LONG code = Decode(at); code != ERROR_SUCCESS) return code;
     // The user's class values hide the machine's of the same name.
     const RegistryValue* value = MergedAt<RegistryValue>(
         found, index, [](const RegistryKeyNode& node) -> const std::vector<RegistryValue>& { return node.Values(); },
-        [](const RegistryValue& v) -> const std::u16string& { return v.name; });
+        [](const RegistryValue& v) -> std::u16string_view { return v.name; });
     if (!value) return ERROR_NO_MORE_ITEMS;
     name = value->name;
     type = value->type;
@@ -250,18 +259,94 @@ LONG TreeRegistryStore::EnumValue(const RegistryKeyPath& key, DWORD index, std::
 
 LONG TreeRegistryStore::EnumSubKey(const RegistryKeyPath& key, DWORD index, std::u16string& name) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    RefreshHives();
     std::vector<Location> found;
     if (const LONG code = LocateAll(key, found); code != ERROR_SUCCESS)
         return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
     // The class keys of both places in name order; the user's name wins a tie.
-    using Subkey = std::unique_ptr<RegistryKeyNode>;
-    const Subkey* subkey = MergedAt<Subkey>(
-        found, index, [](const RegistryKeyNode& node) -> const std::vector<Subkey>& { return node.SubKeys(); },
-        [](const Subkey& k) -> const std::u16string& { return k->Name(); });
+    RegistryKeyNode* const* subkey = MergedAt<RegistryKeyNode*>(
+        found, index, [](const RegistryKeyNode& node) -> const std::vector<RegistryKeyNode*>& { return node.SubKeys(); },
+        [](const RegistryKeyNode* k) -> std::u16string_view { return k->Name(); });
     if (!subkey) return ERROR_NO_MORE_ITEMS;
     name = (*subkey)->Name();
     return ERROR_SUCCESS;
+}
+
+LONG TreeRegistryStore::BeginTransaction() {
+    m_mutex.lock();  // held until the transaction ends
+    if (m_transaction.depth++ == 0) {
+        m_transaction.lockError = ERROR_SUCCESS;
+        m_transaction.changed[kUserHive] = m_transaction.changed[kMachineHive] = false;
+        m_transaction.lockError = LockHives();
+    }
+    return m_transaction.lockError;
+}
+
+LONG TreeRegistryStore::CommitTransaction() {
+    // Only the thread that holds the transaction gets the lock here.
+    if (!m_mutex.try_lock()) return ERROR_INVALID_FUNCTION;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex, std::adopt_lock);
+    if (m_transaction.depth == 0) return ERROR_INVALID_FUNCTION;
+    LONG code = ERROR_SUCCESS;
+    if (m_transaction.depth == 1 && (m_transaction.changed[kUserHive] || m_transaction.changed[kMachineHive])) {
+        code = SaveHives(m_transaction.changed);
+        if (code != ERROR_SUCCESS) UndoChanges();
+    }
+    EndTransaction();
+    return code;
+}
+
+void TreeRegistryStore::AbandonTransaction() {
+    if (!m_mutex.try_lock()) return;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex, std::adopt_lock);
+    if (m_transaction.depth == 0) return;
+    if (m_transaction.depth == 1) UndoChanges();
+    EndTransaction();
+}
+
+void TreeRegistryStore::EndTransaction() {
+    if (--m_transaction.depth == 0) {
+        m_transaction.undo.clear();
+        UnlockHives();
+    }
+    m_mutex.unlock();  // the level that BeginTransaction took
+}
+
+void TreeRegistryStore::UndoChanges() {
+    for (auto it = m_transaction.undo.rbegin(); it != m_transaction.undo.rend(); ++it) {
+        if (it->added) {
+            it->key->Parent()->RemoveSubKey(*it->key);
+        } else {
+            it->key->SetContent(std::move(it->content));
+            it->key->changed = it->changed;
+        }
+    }
+    m_transaction.undo.clear();
+    m_transaction.changed[kUserHive] = m_transaction.changed[kMachineHive] = false;
+}
+
+LONG TreeRegistryStore::Change(const std::function<LONG()>& change) {
+    BeginTransaction();
+    const LONG code = change();
+    if (code != ERROR_SUCCESS) {
+        AbandonTransaction();  // only a transaction of its own: an open one goes on
+        return code;
+    }
+    return CommitTransaction();
+}
+
+LONG TreeRegistryStore::PrepareChange(const Location& at) {
+    if (m_transaction.lockError != ERROR_SUCCESS) return m_transaction.lockError;
+    if (const LONG code = ChangeRefusal(); code != ERROR_SUCCESS) return code;
+    if (const LONG code = Decode(at); code != ERROR_SUCCESS) return code;
+    for (const Undo& undo : m_transaction.undo)
+        if (undo.key == at.node && !undo.added) return ERROR_SUCCESS;
+    m_transaction.undo.push_back(Undo{at.node, false, at.node->CopyContent(), at.node->changed});
+    return ERROR_SUCCESS;
+}
+
+void TreeRegistryStore::MarkChanged(const Location& at) {
+    Touch(*at.node);
+    m_transaction.changed[at.hive] = true;
 }
 
 }  // namespace mailwright

@@ -37,28 +37,6 @@ struct Line {
     std::string_view text;
 };
 
-class LineReader {
-public:
-    explicit LineReader(std::string_view text) : m_text(text) {}
-    bool Next(Line& line) {
-        if (m_pos >= m_text.size()) return false;
-        size_t end = m_text.find('\n', m_pos);
-        if (end == std::string_view::npos) end = m_text.size();
-        line.start = m_pos;
-        line.text = m_text.substr(m_pos, end - m_pos);
-        if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
-        m_pos = end + 1;
-        ++m_number;
-        return true;
-    }
-    size_t Number() const { return m_number; }
-
-private:
-    std::string_view m_text;
-    size_t m_pos = 0;
-    size_t m_number = 0;
-};
-
 // Decodes one UTF-8 character at `pos`; false for a malformed sequence.
 bool DecodeUtf8(std::string_view text, size_t& pos, std::u16string& out) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -99,45 +77,69 @@ bool DecodeUtf8(std::string_view text, size_t& pos, std::u16string& out) {
     return true;
 }
 
-// Reads escaped text up to the unescaped `terminator`, as Wine's parse_strW does;
-// `pos` ends after the terminator. False when the line ends first or holds bad UTF-8.
+enum class EscapedStep { Read, Ended, Failed };
+
+// Reads one piece of escaped text at `pos`, as Wine's parse_strW does: a run of plain
+// ASCII (nearly all of a hive, taken in one go), one escape or one UTF-8 character.
+// Ended: the unescaped `terminator` was read. Failed: the line ends first or holds bad UTF-8.
+EscapedStep ReadEscapedStep(std::string_view line, size_t& pos, char terminator, std::u16string& out) {
+    size_t end = pos;
+    while (end < line.size()) {
+        const auto c = static_cast<unsigned char>(line[end]);
+        if (c == static_cast<unsigned char>(terminator) || c == '\\' || c >= 0x80) break;
+        ++end;
+    }
+    if (end > pos) {
+        const size_t at = out.size();
+        out.resize(at + (end - pos));
+        for (size_t i = pos; i < end; ++i) out[at + (i - pos)] = static_cast<unsigned char>(line[i]);
+        pos = end;
+        return EscapedStep::Read;
+    }
+    if (pos >= line.size()) return EscapedStep::Failed;
+    const char c = line[pos];
+    if (c == terminator) {
+        ++pos;
+        return EscapedStep::Ended;
+    }
+    if (c != '\\') return DecodeUtf8(line, pos, out) ? EscapedStep::Read : EscapedStep::Failed;
+    if (++pos >= line.size()) return EscapedStep::Failed;
+    const char e = line[pos];
+    static constexpr std::string_view kLetters = "abefnrtv";
+    static constexpr char16_t kCodes[] = {u'\a', u'\b', 0x1B, u'\f', u'\n', u'\r', u'\t', u'\v'};
+    if (const size_t letter = kLetters.find(e); letter != std::string_view::npos) {
+        out += kCodes[letter];
+        ++pos;
+    } else if (e == 'x') {
+        ++pos;
+        char16_t value = 0;
+        int digits = 0;
+        while (digits < 4 && pos < line.size() && IsHexDigit(line[pos])) {
+            value = static_cast<char16_t>((value << 4) | HexValue(line[pos++]));
+            ++digits;
+        }
+        out += digits ? value : u'x';
+    } else if (e >= '0' && e <= '7') {
+        char16_t value = 0;
+        for (int digits = 0; digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits)
+            value = static_cast<char16_t>((value << 3) | (line[pos++] - '0'));
+        out += value;
+    } else if (!DecodeUtf8(line, pos, out)) {  // any other escaped character is itself
+        return EscapedStep::Failed;
+    }
+    return EscapedStep::Read;
+}
+
+// Reads escaped text up to the unescaped `terminator`; `pos` ends after the terminator.
+// False when the line ends first or holds bad UTF-8.
 bool ReadEscaped(std::string_view line, size_t& pos, char terminator, std::u16string& out) {
-    while (pos < line.size()) {
-        const char c = line[pos];
-        if (c == terminator) {
-            ++pos;
-            return true;
-        }
-        if (c != '\\') {
-            if (!DecodeUtf8(line, pos, out)) return false;
-            continue;
-        }
-        if (++pos >= line.size()) return false;
-        const char e = line[pos];
-        static constexpr std::string_view kLetters = "abefnrtv";
-        static constexpr char16_t kCodes[] = {u'\a', u'\b', 0x1B, u'\f', u'\n', u'\r', u'\t', u'\v'};
-        if (const size_t letter = kLetters.find(e); letter != std::string_view::npos) {
-            out += kCodes[letter];
-            ++pos;
-        } else if (e == 'x') {
-            ++pos;
-            char16_t value = 0;
-            int digits = 0;
-            while (digits < 4 && pos < line.size() && IsHexDigit(line[pos])) {
-                value = static_cast<char16_t>((value << 4) | HexValue(line[pos++]));
-                ++digits;
-            }
-            out += digits ? value : u'x';
-        } else if (e >= '0' && e <= '7') {
-            char16_t value = 0;
-            for (int digits = 0; digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits)
-                value = static_cast<char16_t>((value << 3) | (line[pos++] - '0'));
-            out += value;
-        } else if (!DecodeUtf8(line, pos, out)) {  // any other escaped character is itself
-            return false;
+    for (;;) {
+        switch (ReadEscapedStep(line, pos, terminator, out)) {
+            case EscapedStep::Read: break;
+            case EscapedStep::Ended: return true;
+            case EscapedStep::Failed: return false;
         }
     }
-    return false;
 }
 
 bool OnlyBlanksFrom(std::string_view line, size_t pos) {
@@ -159,123 +161,407 @@ constexpr DataType kDataTypes[] = {
     {"hex(", REG_NONE, DataType::HexWithType},
 };
 
-class HiveParser {
+// The lines of a stretch of the text, each without its line break (and a CR before it).
+class LineReader {
 public:
-    HiveParser(std::string_view text, RegistryKeyNode& root) : m_text(text), m_lines(text), m_root(root) {}
-
-    bool Run(std::string& arch, size_t& headerLength, std::string& error) {
-        Line line;
-        if (!m_lines.Next(line) || line.text != kHeader) return Fail("not a Wine registry file", error);
-        headerLength = m_text.size();
-        while (m_lines.Next(line)) {
-            size_t pos = 0;
-            while (pos < line.text.size() && IsBlank(line.text[pos])) ++pos;
-            if (pos == line.text.size() || line.text[pos] == ';') continue;
-            const char c = line.text[pos];
-            bool ok;
-            if (c == '[') {
-                if (!m_key) headerLength = line.start - 1;
-                ok = ReadKeyLine(line, pos + 1);
-            } else if (c == '#') {
-                ok = ReadOption(line.text.substr(pos), arch);
-            } else if (c == '@' || c == '"') {
-                ok = m_key && ReadValue(line.text, pos);
-                if (!m_key) m_message = "a value before the first key";
-            } else {
-                ok = false;
-                m_message = "unrecognized line";
-            }
-            if (!ok) return Fail(m_message, error);
-        }
-        CloseBlock(m_text.size());
+    LineReader(std::string_view text, size_t begin, size_t end) : m_text(text.substr(0, end)), m_pos(begin) {}
+    bool Next(Line& line) {
+        if (m_pos >= m_text.size()) return false;
+        const void* found = std::memchr(m_text.data() + m_pos, '\n', m_text.size() - m_pos);
+        const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - m_text.data()) : m_text.size();
+        line.start = m_pos;
+        line.text = m_text.substr(m_pos, end - m_pos);
+        if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
+        m_pos = end + 1;
         return true;
     }
 
 private:
-    bool Fail(const std::string& what, std::string& error) {
-        error = "line " + std::to_string(m_lines.Number()) + ": " + what;
+    std::string_view m_text;
+    size_t m_pos;
+};
+
+constexpr size_t kPieceSize = 1 << 20;
+
+// The number of the line in which `offset` lies.
+size_t LineNumberAt(const HiveText& text, size_t offset) {
+    size_t lines = 1;
+    std::string piece;
+    for (size_t at = 0; at < offset; at += kPieceSize) {
+        const size_t length = std::min(kPieceSize, offset - at);
+        if (!text.Read(at, length, piece)) break;
+        lines += static_cast<size_t>(std::count(piece.begin(), piece.end(), '\n'));
+    }
+    return lines;
+}
+
+std::string LineError(const HiveText& text, size_t offset, const std::string& what) {
+    return "line " + std::to_string(LineNumberAt(text, offset)) + ": " + what;
+}
+
+size_t SkipBlanks(std::string_view line, size_t pos) {
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    return pos;
+}
+
+// Reads what follows a key line's closing bracket: the Unix seconds that may be there.
+bool ReadKeySeconds(std::string_view line, size_t pos, std::optional<std::uint64_t>& seconds, std::string& message) {
+    pos = SkipBlanks(line, pos);
+    while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
+        seconds = seconds.value_or(0) * 10 + static_cast<std::uint64_t>(line[pos++] - '0');
+        if (*seconds > 0xFFFFFFFFULL) break;
+    }
+    if (!OnlyBlanksFrom(line, pos) || (seconds && *seconds > 0xFFFFFFFFULL)) {
+        message = "unexpected text after the key name";
         return false;
     }
+    return true;
+}
 
-    void CloseBlock(size_t end) {
-        if (m_key && m_blockStart != std::string_view::npos) {
-            m_key->textOffset = m_blockStart;
-            m_key->textLength = end - m_blockStart;
+// Reads a key line from its opening bracket: the path and the seconds.
+bool ReadKeyLine(std::string_view line, size_t pos, std::u16string& path, std::optional<std::uint64_t>& seconds,
+                 std::string& message) {
+    path.clear();
+    if (!ReadEscaped(line, pos, ']', path)) {
+        message = "a key line without its closing bracket";
+        return false;
+    }
+    return ReadKeySeconds(line, pos, seconds, message);
+}
+
+// Hands out a hive's text in pieces of whole lines, about a megabyte each (more when a
+// single line is longer); a text held in memory comes as one piece.
+class PieceReader {
+public:
+    explicit PieceReader(const HiveText& text) : m_text(text) {}
+
+    // The next piece and where it starts; false at the end and when the file cannot be read.
+    bool Next(std::string_view& piece, size_t& offset) {
+        if (m_next >= m_text.Size()) return false;
+        offset = m_next;
+        if (m_text.InMemory()) {
+            piece = m_text.Memory().substr(m_next);
+            m_next = m_text.Size();
+            return true;
         }
+        size_t length = std::min(kPieceSize, m_text.Size() - m_next);
+        size_t cut = 0;
+        for (;;) {
+            if (!m_text.Read(m_next, length, m_buffer)) {
+                m_failed = true;
+                return false;
+            }
+            if (m_next + length == m_text.Size()) {
+                cut = length;
+                break;
+            }
+            if (const size_t last = m_buffer.rfind('\n'); last != std::string::npos) {
+                cut = last + 1;
+                break;
+            }
+            length = std::min(length * 2, m_text.Size() - m_next);
+        }
+        piece = std::string_view(m_buffer).substr(0, cut);
+        m_next += cut;
+        return true;
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    const HiveText& m_text;
+    std::string m_buffer;
+    size_t m_next = 0;
+    bool m_failed = false;
+};
+
+// Finds every key line of a hive and the stretch of text each key owns, without
+// reading the lines in between: the one pass over the whole text. The header before the
+// first key is read line by line; the keys' own lines are read when a key is decoded.
+class HiveIndexer {
+public:
+    HiveIndexer(const HiveText& text, RegistryKeyTree& tree, const WineHive& hive)
+        : m_text(text), m_tree(tree), m_hive(hive) {}
+
+    bool Run(std::string& arch, size_t& headerLength, std::string& error) {
+        headerLength = m_text.Size();
+        PieceReader pieces(m_text);
+        std::string_view piece;
+        size_t offset = 0;
+        bool inHeader = true;
+        while (pieces.Next(piece, offset)) {
+            size_t start = 0;
+            if (inHeader) {
+                start = ReadHeader(piece, offset, arch);
+                if (start == kFailed) {
+                    error = LineError(m_text, m_errorOffset, m_message);
+                    return false;
+                }
+                if (start == std::string_view::npos) continue;
+                inHeader = false;
+                headerLength = offset + start - 1;
+            } else {
+                start = FindKeyLine(piece, 0);
+            }
+            for (; start != std::string_view::npos; start = NextKeyLine(piece, start)) {
+                if (!KeyLine(piece, offset, start)) {
+                    error = LineError(m_text, offset + start, m_message);
+                    return false;
+                }
+            }
+        }
+        if (pieces.Failed()) {
+            error = "cannot be read";
+            return false;
+        }
+        if (!m_headerSeen) {
+            error = "line 1: not a Wine registry file";
+            return false;
+        }
+        return CloseBlock(m_text.Size(), error);
     }
 
-    bool ReadKeyLine(const Line& line, size_t pos) {
-        std::u16string path;
-        if (!ReadEscaped(line.text, pos, ']', path)) {
-            m_message = "a key line without its closing bracket";
+private:
+    static constexpr size_t kFailed = std::string_view::npos - 1;
+
+    // Reads the header's lines of a piece: npos when the header goes on, kFailed when it
+    // is not Wine's, else where the first key line starts.
+    size_t ReadHeader(std::string_view piece, size_t offset, std::string& arch) {
+        LineReader lines(piece, 0, piece.size());
+        Line line;
+        while (lines.Next(line)) {
+            if (line.text.find('\0') != std::string_view::npos) return Fail(offset + line.start, "a NUL byte");
+            if (!m_headerSeen) {
+                if (line.text != kHeader) return Fail(0, "not a Wine registry file");
+                m_headerSeen = true;
+                continue;
+            }
+            const size_t pos = SkipBlanks(line.text, 0);
+            if (pos == line.text.size() || line.text[pos] == ';') continue;
+            const char c = line.text[pos];
+            if (c == '[') return line.start;
+            if (c != '#') {  // Wine ignores global options it does not know, but nothing else
+                return Fail(offset + line.start,
+                            c == '@' || c == '"' ? "a value before the first key" : "unrecognized line");
+            }
+            if (line.text.substr(pos, 6) == "#arch=") arch = std::string(line.text.substr(pos + 6));
+        }
+        return std::string_view::npos;
+    }
+
+    size_t Fail(size_t offset, const char* what) {
+        m_errorOffset = offset;
+        m_message = what;
+        return kFailed;
+    }
+
+    // The start of the first line of the piece, from `from` on, whose first character
+    // other than a blank is an opening bracket; npos when there is none. Brackets inside
+    // values are frequent; a key line's comes first on its line. A piece begins at the
+    // start of a line.
+    static size_t FindKeyLine(std::string_view piece, size_t from) {
+        while (from < piece.size()) {
+            const void* bracket = std::memchr(piece.data() + from, '[', piece.size() - from);
+            if (!bracket) break;
+            const size_t at = static_cast<size_t>(static_cast<const char*>(bracket) - piece.data());
+            size_t start = at;
+            while (start > 0 && IsBlank(piece[start - 1])) --start;
+            if (start == 0 || piece[start - 1] == '\n') return start;
+            from = at + 1;
+        }
+        return std::string_view::npos;
+    }
+
+    // The key line after the one at `keyLine`.
+    static size_t NextKeyLine(std::string_view piece, size_t keyLine) {
+        const void* end = std::memchr(piece.data() + keyLine, '\n', piece.size() - keyLine);
+        if (!end) return std::string_view::npos;
+        return FindKeyLine(piece, static_cast<size_t>(static_cast<const char*>(end) - piece.data()) + 1);
+    }
+
+    // The key line at `start` of the piece.
+    bool KeyLine(std::string_view piece, size_t offset, size_t start) {
+        const void* found = std::memchr(piece.data() + start, '\n', piece.size() - start);
+        const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - piece.data()) : piece.size();
+        std::string_view line = piece.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.find('\0') != std::string_view::npos) {
+            m_message = "a NUL byte";
             return false;
         }
-        while (pos < line.text.size() && IsBlank(line.text[pos])) ++pos;
-        std::optional<std::uint64_t> seconds;
-        while (pos < line.text.size() && line.text[pos] >= '0' && line.text[pos] <= '9') {
-            seconds = seconds.value_or(0) * 10 + static_cast<std::uint64_t>(line.text[pos++] - '0');
-            if (*seconds > 0xFFFFFFFFULL) break;
-        }
-        if (!OnlyBlanksFrom(line.text, pos) || (seconds && *seconds > 0xFFFFFFFFULL)) {
-            m_message = "unexpected text after the key name";
-            return false;
-        }
-        RegistryKeyNode* key = FindOrAddKey(path);
+        size_t pos = SkipBlanks(line, 0) + 1;
+        RegistryKeyNode* key = FindOrAddKey(line, pos);
         if (!key) return false;
-        CloseBlock(line.start - 1);
-        m_key = key;
-        if (key->textLength > 0 || key->changed) {
-            // A key given twice is merged, as Wine does, and written anew.
-            key->changed = true;
-            key->textLength = 0;
-            m_blockStart = std::string_view::npos;
-        } else {
-            m_blockStart = line.start - 1;
+        std::optional<std::uint64_t> seconds;
+        if (!ReadKeySeconds(line, pos, seconds, m_message)) return false;
+        const size_t blockStart = offset + start - 1;  // the line break before the key line
+        std::string error;
+        if (!CloseBlock(blockStart, error)) {
+            m_message = error;
+            return false;
         }
-        if (seconds) key->modified = static_cast<std::uint64_t>(kTicks1601To1970) + *seconds * kTicksPerSecond;
+        m_key = key;
+        m_blockStart = blockStart;
+        m_merging = key->textLength > 0 || key->changed;
+        if (m_merging && key->NeedsDecoding() && !m_hive.Decode(*key, m_message)) return false;
         return true;
     }
 
-    RegistryKeyNode* FindOrAddKey(const std::u16string& path) {
-        if (path.empty()) return &m_root;
-        // Hives list keys depth first in name order: most of a path is the last key's.
-        RegistryKeyNode* node = &m_root;
-        size_t depth = 0;
-        size_t start = 0;
-        while (start <= path.size()) {
-            size_t end = path.find(u'\\', start);
-            if (end == std::u16string::npos) end = path.size();
-            const std::u16string_view name(path.data() + start, end - start);
-            if (name.empty() || name.size() > kMaxKeyNameLength || ++depth > kMaxKeyDepth) {
-                m_message = name.empty() ? "an empty key name" : "a key name or path too long";
-                return nullptr;
-            }
-            RegistryKeyNode* next = nullptr;
-            if (depth <= m_chain.size() && m_chain[depth - 1]->Parent() == node &&
-                RegistryNamesEqual(m_chain[depth - 1]->Name(), name))
-                next = m_chain[depth - 1];
-            if (!next) {
-                next = node->FindSubKey(name);
-                if (!next) next = &node->AddSubKey(std::u16string(name), 0);
-                m_chain.resize(depth - 1);
-                m_chain.push_back(next);
-            }
-            node = next;
-            start = end + 1;
+    // Ends the stretch of the last key. A key given twice is merged, as Wine does, and
+    // written anew.
+    bool CloseBlock(size_t end, std::string& error) {
+        if (!m_key) return true;
+        if (!m_merging) {
+            m_key->textOffset = m_blockStart;
+            m_key->textLength = static_cast<std::uint32_t>(end - m_blockStart);
+            m_key->linkUnknown = true;
+            return true;
         }
-        return node;
+        RegistryKeyNode& key = *m_key;
+        std::unique_ptr<RegistryKeyContent> earlier = key.CopyContent();
+        const bool wasLink = key.isLink;
+        key.SetContent(nullptr);
+        key.textOffset = m_blockStart;
+        key.textLength = static_cast<std::uint32_t>(end - m_blockStart);
+        if (!m_hive.Decode(key, error)) return false;
+        std::unique_ptr<RegistryKeyContent> later = key.CopyContent();
+        key.isLink = key.isLink || wasLink;
+        key.SetContent(std::move(earlier));
+        if (later->modified) key.SetModified(later->modified);
+        if (later->className) key.SetClassName(later->className);
+        for (RegistryValue& value : later->values) key.SetValue(value.name, value.type, std::move(value.data));
+        key.textLength = 0;
+        key.changed = true;
+        return true;
     }
 
-    bool ReadOption(std::string_view option, std::string& arch) {
-        if (!m_key) {
-            if (option.substr(0, 6) == "#arch=") arch = std::string(option.substr(6));
-            return true;  // Wine ignores global options it does not know
+    // The key the path of a key line names, made with every missing key above it; `pos`
+    // goes from the opening bracket's end to the closing one's. Hives list keys depth
+    // first in name order, so most of a path is the last key line's: the components whose
+    // text is the same are the same keys, and only the rest is decoded.
+    RegistryKeyNode* FindOrAddKey(std::string_view line, size_t& pos) {
+        const std::string_view path = line.substr(pos);
+        const size_t same = static_cast<size_t>(
+            std::mismatch(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(std::min(path.size(), m_lastPath.size())),
+                          m_lastPath.begin()).first - path.begin());
+        size_t reused = 0;
+        while (reused < m_nextStarts.size() && m_nextStarts[reused] <= same) ++reused;
+        m_chain.resize(reused);
+        m_nextStarts.resize(reused);
+        m_lastPath.assign(path);
+        RegistryKeyNode* node = reused > 0 ? m_chain.back() : &m_tree.Root();
+        pos += reused > 0 ? m_nextStarts.back() : 0;
+        for (;;) {
+            m_name.clear();
+            EscapedStep step;
+            // A backslash decoded from an escape ends a component (Wine writes "\\").
+            while ((step = ReadEscapedStep(line, pos, ']', m_name)) == EscapedStep::Read && m_name.back() != u'\\') {
+            }
+            if (step == EscapedStep::Failed) {
+                m_message = "a key line without its closing bracket";
+                return nullptr;
+            }
+            const bool last = step == EscapedStep::Ended;
+            if (!last) m_name.pop_back();
+            if (last && m_name.empty() && m_chain.empty()) return node;  // [] is the root
+            if (m_name.empty() || m_name.size() > kMaxKeyNameLength || m_chain.size() >= kMaxKeyDepth) {
+                m_message = m_name.empty() ? "an empty key name" : "a key name or path too long";
+                return nullptr;
+            }
+            RegistryKeyNode* next = LastOrFound(*node, m_name);
+            node = next ? next : &node->AddSubKey(m_name, 0);
+            m_chain.push_back(node);
+            m_nextStarts.push_back(last ? std::string_view::npos : pos - (line.size() - path.size()));
+            if (last) return node;
         }
+    }
+
+    static RegistryKeyNode* LastOrFound(const RegistryKeyNode& node, std::u16string_view name) {
+        const auto& subkeys = node.SubKeys();
+        if (subkeys.empty()) return nullptr;
+        const int order = CompareRegistryNames(subkeys.back()->Name(), name);
+        if (order < 0) return nullptr;
+        if (order == 0) return subkeys.back();
+        return node.FindSubKey(name);
+    }
+
+    const HiveText& m_text;
+    RegistryKeyTree& m_tree;
+    const WineHive& m_hive;
+    bool m_headerSeen = false;
+    RegistryKeyNode* m_key = nullptr;
+    size_t m_blockStart = 0;
+    bool m_merging = false;
+    std::u16string m_name;
+    std::string m_lastPath;                 // the last key line's text after its bracket
+    std::vector<RegistryKeyNode*> m_chain;  // the last key line's keys, by depth
+    std::vector<size_t> m_nextStarts;       // where in m_lastPath each key's successor starts
+    size_t m_errorOffset = 0;
+    std::string m_message;
+};
+
+bool IsLinkOption(std::string_view option) {
+    return option.substr(0, 5) == "#link" && (option.size() == 5 || IsBlank(option[5]));
+}
+
+// A key's own lines as read: the stretch without the line break before its key line.
+bool ReadKeyLines(const HiveText& text, const RegistryKeyNode& key, std::string& lines, size_t& offset) {
+    if (!text.Read(key.textOffset, key.textLength, lines)) return false;
+    offset = key.textOffset;
+    if (!lines.empty() && lines[0] == '\n') {
+        lines.erase(0, 1);
+        ++offset;
+    }
+    return true;
+}
+
+// Reads the lines of one key: the time of its key line, its options and its values.
+class KeyDecoder {
+public:
+    // The key's lines, which start at `offset` of the text.
+    KeyDecoder(std::string_view lines, size_t offset) : m_offset(offset), m_lines(lines, 0, lines.size()) {}
+
+    // False when a line is damaged, with where and what. `duplicates` tells whether a
+    // value was given twice (the key must then be written anew), `link` whether the key
+    // is a link.
+    bool Run(RegistryKeyContent& content, bool& duplicates, bool& link, size_t& errorOffset, std::string& error) {
+        Line line;
+        bool keyLineSeen = false;
+        while (m_lines.Next(line)) {
+            const size_t pos = SkipBlanks(line.text, 0);
+            if (pos == line.text.size() || line.text[pos] == ';') continue;
+            const char c = line.text[pos];
+            bool ok = true;
+            if (c == '[' && !keyLineSeen) {
+                keyLineSeen = true;
+                std::u16string path;
+                std::optional<std::uint64_t> seconds;
+                ok = ReadKeyLine(line.text, pos + 1, path, seconds, m_message);
+                if (ok && seconds) content.modified = static_cast<std::uint64_t>(kTicks1601To1970) + *seconds * kTicksPerSecond;
+            } else if (c == '#') {
+                ok = Option(line.text.substr(pos), content);
+                link = link || IsLinkOption(line.text.substr(pos));
+            } else if (c == '@' || c == '"') {
+                ok = Value(line.text, pos, content, duplicates);
+            } else {
+                ok = false;
+                m_message = "unrecognized line";
+            }
+            if (!ok) {
+                errorOffset = m_offset + (m_errorLine ? m_errorLine : line.start);
+                error = m_message;
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool Option(std::string_view option, RegistryKeyContent& content) {
         if (option.substr(0, 6) == "#time=") {
             std::uint64_t time = 0;
             for (size_t i = 6; i < option.size() && IsHexDigit(option[i]); ++i)
                 time = (time << 4) | static_cast<std::uint64_t>(HexValue(option[i]));
-            m_key->modified = time;
+            content.modified = time;
         } else if (option.substr(0, 8) == "#class=\"") {
             std::u16string name;
             size_t pos = 8;
@@ -283,14 +569,12 @@ private:
                 m_message = "a malformed class";
                 return false;
             }
-            m_key->className = std::move(name);
-        } else if (option.substr(0, 5) == "#link" && (option.size() == 5 || IsBlank(option[5]))) {
-            m_key->isLink = true;
+            content.className = std::move(name);
         }
-        return true;  // other key options are ignored, as Wine does
+        return true;  // other options are ignored, as Wine does
     }
 
-    bool ReadValue(std::string_view line, size_t pos) {
+    bool Value(std::string_view line, size_t pos, RegistryKeyContent& content, bool& duplicates) {
         std::u16string name;
         if (line[pos] == '@') {
             ++pos;
@@ -298,17 +582,30 @@ private:
             m_message = "a value name without its closing quote";
             return false;
         }
-        while (pos < line.size() && IsBlank(line[pos])) ++pos;
+        pos = SkipBlanks(line, pos);
         if (pos >= line.size() || line[pos] != '=') {
             m_message = "a value without '='";
             return false;
         }
-        ++pos;
-        while (pos < line.size() && IsBlank(line[pos])) ++pos;
-        DWORD type = REG_NONE;
-        std::vector<std::uint8_t> data;
-        if (!ReadData(line, pos, type, data)) return false;
-        if (m_key->SetValue(name, type, std::move(data))) m_key->changed = true;
+        pos = SkipBlanks(line, pos + 1);
+        RegistryValue value{std::move(name), REG_NONE, {}};
+        if (!ReadData(line, pos, value.type, value.data)) return false;
+        // Values come in name order: most go last.
+        std::vector<RegistryValue>& values = content.values;
+        if (values.empty() || CompareRegistryNames(values.back().name, value.name) < 0) {
+            values.push_back(std::move(value));
+            return true;
+        }
+        auto it = std::lower_bound(values.begin(), values.end(), value.name, [](const RegistryValue& v, const std::u16string& n) {
+            return CompareRegistryNames(v.name, n) < 0;
+        });
+        if (it != values.end() && RegistryNamesEqual(it->name, value.name)) {
+            it->type = value.type;
+            it->data = std::move(value.data);
+            duplicates = true;
+        } else {
+            values.insert(it, std::move(value));
+        }
         return true;
     }
 
@@ -372,7 +669,7 @@ private:
     // Comma-separated bytes; a backslash at the end of a line continues on the next.
     bool ReadHexData(std::string_view line, size_t pos, std::vector<std::uint8_t>& data) {
         for (;;) {
-            while (pos < line.size() && IsBlank(line[pos])) ++pos;
+            pos = SkipBlanks(line, pos);
             if (pos == line.size()) return true;
             if (line[pos] == '\\' && OnlyBlanksFrom(line, pos + 1)) {
                 Line next;
@@ -380,6 +677,7 @@ private:
                     m_message = "hex data continued past the end";
                     return false;
                 }
+                m_errorLine = next.start;
                 line = next.text;
                 pos = 0;
                 continue;
@@ -388,7 +686,7 @@ private:
             int value = HexValue(line[pos++]);
             if (pos < line.size() && IsHexDigit(line[pos])) value = (value << 4) | HexValue(line[pos++]);
             data.push_back(static_cast<std::uint8_t>(value));
-            while (pos < line.size() && IsBlank(line[pos])) ++pos;
+            pos = SkipBlanks(line, pos);
             if (pos < line.size() && line[pos] == ',') ++pos;
             else if (pos < line.size() && line[pos] != '\\') break;
         }
@@ -396,12 +694,9 @@ private:
         return false;
     }
 
-    std::string_view m_text;
+    size_t m_offset;
     LineReader m_lines;
-    RegistryKeyNode& m_root;
-    RegistryKeyNode* m_key = nullptr;
-    size_t m_blockStart = std::string_view::npos;
-    std::vector<RegistryKeyNode*> m_chain;  // the last key line's keys, by depth
+    size_t m_errorLine = 0;  // the continuation line being read, when not the value's first
     std::string m_message;
 };
 
@@ -518,87 +813,198 @@ std::string EscapedPath(const RegistryKeyNode& node) {
 // Wine writes a key with values, without subkeys, with a class, or that is a link;
 // other keys appear only as part of their subkeys' paths.
 bool WineWritesKey(const RegistryKeyNode& node) {
-    return !node.Values().empty() || node.SubKeys().empty() || node.className || node.isLink;
+    return !node.Values().empty() || node.SubKeys().empty() || node.ClassName() || node.isLink;
+}
+
+// Gathers the pieces of a hive's text for a sink: stretches of the text read that
+// follow each other go out as one, new text is collected in a buffer.
+class TextAssembler {
+public:
+    TextAssembler(const HiveText& text, const std::function<bool(std::string_view)>& sink) : m_text(text), m_sink(sink) {}
+
+    bool Copy(size_t offset, size_t length) {
+        if (length == 0) return true;
+        if (m_buffer.empty() && m_pendingLength > 0 && m_pendingOffset + m_pendingLength == offset) {
+            m_pendingLength += length;
+            return true;
+        }
+        if (!Flush()) return false;
+        m_pendingOffset = offset;
+        m_pendingLength = length;
+        return true;
+    }
+
+    bool Add(const std::string& rendered) {
+        if (rendered.empty()) return true;
+        if (m_pendingLength > 0 && !Flush()) return false;
+        m_buffer += rendered;
+        return m_buffer.size() < kBufferSize || Flush();
+    }
+
+    // A hive's text ends with a line break.
+    bool Finish() { return Flush() && (m_last == '\n' || Send("\n")); }
+
+private:
+    static constexpr size_t kBufferSize = 64 * 1024;
+
+    bool Send(std::string_view piece) {
+        if (piece.empty()) return true;
+        m_last = piece.back();
+        return m_sink(piece);
+    }
+
+    bool Flush() {
+        for (size_t done = 0; done < m_pendingLength;) {
+            const size_t length = m_text.InMemory() ? m_pendingLength : std::min(kPieceSize, m_pendingLength - done);
+            if (m_text.InMemory()) {
+                if (!Send(m_text.Memory().substr(m_pendingOffset, length))) return false;
+            } else if (!m_text.Read(m_pendingOffset + done, length, m_piece) || !Send(m_piece)) {
+                return false;
+            }
+            done += length;
+        }
+        m_pendingLength = 0;
+        const bool ok = Send(m_buffer);
+        m_buffer.clear();
+        return ok;
+    }
+
+    const HiveText& m_text;
+    const std::function<bool(std::string_view)>& m_sink;
+    size_t m_pendingOffset = 0;
+    size_t m_pendingLength = 0;
+    std::string m_buffer;
+    std::string m_piece;
+    char m_last = '\n';
+};
+
+bool WriteKey(const RegistryKeyNode& node, TextAssembler& out) {
+    if (!node.changed && node.textLength > 0) {
+        if (!out.Copy(node.textOffset, node.textLength)) return false;
+    } else if (node.changed && WineWritesKey(node)) {
+        std::string lines;
+        RenderWineKey(node, EscapedPath(node), lines);
+        if (!out.Add(lines)) return false;
+    }
+    for (const RegistryKeyNode* subkey : node.SubKeys())
+        if (!WriteKey(*subkey, out)) return false;
+    return true;
 }
 
 }  // namespace
 
 void RenderWineKey(const RegistryKeyNode& node, const std::string& escapedPath, std::string& out) {
     char buffer[64];
-    const auto modified = static_cast<std::int64_t>(node.modified);
+    const auto modified = static_cast<std::int64_t>(node.Modified());
     std::snprintf(buffer, sizeof(buffer), "] %u\n#time=%x%08x\n",
                   static_cast<unsigned>((modified - kTicks1601To1970) / kTicksPerSecond),
-                  static_cast<unsigned>(node.modified >> 32), static_cast<unsigned>(node.modified));
+                  static_cast<unsigned>(node.Modified() >> 32), static_cast<unsigned>(node.Modified()));
     out += "\n[";
     out += escapedPath;
     out += buffer;
-    if (node.className) {
+    if (node.ClassName()) {
         out += "#class=\"";
-        AppendEscaped(out, *node.className, "\"\"");
+        AppendEscaped(out, *node.ClassName(), "\"\"");
         out += "\"\n";
     }
     if (node.isLink) out += "#link\n";
     for (const RegistryValue& value : node.Values()) AppendValue(out, value);
 }
 
-WineHive::WineHive() : m_root(std::make_unique<RegistryKeyNode>(std::u16string(), nullptr, RegistryTimeNow())) {}
+WineHive::WineHive() : m_tree(std::make_unique<RegistryKeyTree>()) { m_tree->Root().SetModified(RegistryTimeNow()); }
 
-bool WineHive::Parse(std::string text, std::string& error) {
-    m_root = std::make_unique<RegistryKeyNode>(std::u16string(), nullptr, RegistryTimeNow());
+bool WineHive::Parse(std::string_view text, std::string& error) { return Read(HiveText(std::string(text)), error); }
+
+bool WineHive::ParseFile(int fd, size_t size, std::string& error) { return Read(HiveText(fd, size), error); }
+
+bool WineHive::Read(HiveText text, std::string& error) {
+    m_tree = std::make_unique<RegistryKeyTree>();
     m_arch.clear();
-    m_text.clear();
     m_headerLength = 0;
-    if (const size_t nul = text.find('\0'); nul != std::string::npos) {
-        error = "line " + std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n')) +
-                ": a NUL byte";
-        return false;
-    }
-    HiveParser parser(text, *m_root);
-    size_t headerLength = 0;
-    std::string arch;
-    if (!parser.Run(arch, headerLength, error)) {
-        m_root = std::make_unique<RegistryKeyNode>(std::u16string(), nullptr, RegistryTimeNow());
-        return false;
-    }
     m_text = std::move(text);
+    std::string arch;
+    size_t headerLength = 0;
+    if (!HiveIndexer(m_text, *m_tree, *this).Run(arch, headerLength, error)) {
+        m_tree = std::make_unique<RegistryKeyTree>();
+        m_text = HiveText();
+        return false;
+    }
     m_headerLength = headerLength;
     m_arch = std::move(arch);
+    return true;
+}
+
+bool WineHive::Decode(RegistryKeyNode& key, std::string& error) const {
+    if (!key.NeedsDecoding()) return true;
+    std::string lines;
+    size_t offset = 0;
+    if (!ReadKeyLines(m_text, key, lines, offset)) {
+        error = "the key's lines can no longer be read";
+        return false;
+    }
+    if (const size_t nul = lines.find('\0'); nul != std::string::npos) {
+        error = LineError(m_text, offset + nul, "a NUL byte");
+        return false;
+    }
+    auto content = std::make_unique<RegistryKeyContent>();
+    bool duplicates = false;
+    bool link = false;
+    size_t errorOffset = 0;
+    if (!KeyDecoder(lines, offset).Run(*content, duplicates, link, errorOffset, error)) {
+        error = LineError(m_text, errorOffset, error);
+        return false;
+    }
+    key.SetContent(std::move(content));
+    key.isLink = link;
+    key.linkUnknown = false;
+    if (duplicates) key.changed = true;
+    return true;
+}
+
+void WineHive::CheckLink(RegistryKeyNode& key) const {
+    if (!key.linkUnknown) return;
+    std::string text;
+    size_t offset = 0;
+    if (ReadKeyLines(m_text, key, text, offset)) {
+        LineReader lines(text, 0, text.size());
+        Line line;
+        while (!key.isLink && lines.Next(line)) key.isLink = IsLinkOption(line.text.substr(SkipBlanks(line.text, 0)));
+    }
+    key.linkUnknown = false;
+}
+
+bool WineHive::DecodeAll(std::string& error) {
+    std::vector<RegistryKeyNode*> pending{&Root()};
+    while (!pending.empty()) {
+        RegistryKeyNode* key = pending.back();
+        pending.pop_back();
+        if (!Decode(*key, error)) return false;
+        pending.insert(pending.end(), key->SubKeys().begin(), key->SubKeys().end());
+    }
     return true;
 }
 
 void WineHive::SetNewHeader(const std::string& branch, const std::string& arch) {
     std::string header = std::string(kHeader) + "\n;; All keys relative to " + branch + "\n";
     if (!arch.empty()) header += "\n#arch=" + arch + "\n";
-    m_text = header;
     m_headerLength = header.size();
+    m_text = HiveText(std::move(header));
     m_arch = arch;
 }
 
-void WineHive::RenderKey(RegistryKeyNode& node, std::string& out) const {
-    const size_t offset = out.size();
-    if (!node.changed && node.textLength > 0) {
-        out.append(m_text, node.textOffset, node.textLength);
-    } else if (node.changed && WineWritesKey(node)) {
-        RenderWineKey(node, EscapedPath(node), out);
-    }
-    node.textOffset = offset;
-    node.textLength = out.size() - offset;
-    node.changed = false;
-    for (const auto& subkey : node.SubKeys()) RenderKey(*subkey, out);
+bool WineHive::Write(const std::function<bool(std::string_view)>& sink) const {
+    TextAssembler out(m_text, sink);
+    return out.Copy(0, m_headerLength) && WriteKey(m_tree->Root(), out) && out.Finish();
 }
 
-const std::string& WineHive::Render() {
-    // The text is rendered into the buffer of the text before last: a hive of many
-    // megabytes costs no fresh memory at each write.
-    std::string& out = m_spare;
-    out.clear();
-    out.reserve(m_text.size() + 4096);
-    out.append(m_text, 0, m_headerLength);
-    RenderKey(*m_root, out);
-    if (!out.empty() && out.back() != '\n') out += '\n';
-    m_text.swap(out);
-    m_headerLength = std::min(m_headerLength, m_text.size());
-    return m_text;
+std::string WineHive::Render() const {
+    std::string text;
+    text.reserve(m_text.Size() + 4096);
+    Write([&](std::string_view piece) {
+        text += piece;
+        return true;
+    });
+    return text;
 }
 
 }  // namespace mailwright

@@ -1,45 +1,68 @@
 #pragma once
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
+#include "registry/HiveText.h"
 #include "registry/RegistryKeyNode.h"
+#include "registry/RegistryKeyTree.h"
 
 namespace mailwright {
 
 // The keys of one of Wine's registry files (user.reg, system.reg) and the text they were
-// read from. Writing gives Wine's own text: keys that did not change keep their lines
-// as read, changed keys are written the way Wine writes them, so a hive read and written
-// without a change is the same file.
+// read from. Reading indexes the key lines only; a key's values, class and time are
+// decoded from its lines when it is first used, so a big hive costs little more than
+// reading its file. Writing gives Wine's own text: keys that did not change keep their
+// lines as read, changed keys are written the way Wine writes them, so a hive read and
+// written without a change is the same file.
 class WineHive {
 public:
     WineHive();
     WineHive(const WineHive&) = delete;
     WineHive& operator=(const WineHive&) = delete;
 
-    // Reads hive text. Anything that is not Wine's format fails, with `error` naming the
-    // line and what was wrong; the hive is then empty.
-    bool Parse(std::string text, std::string& error);
+    // Reads hive text: its header and every key line. Text that is not laid out as
+    // Wine's format fails, with `error` naming the line and what was wrong; the hive is
+    // then empty. Damage inside a key's values shows when the key is decoded.
+    bool Parse(std::string_view text, std::string& error);
+    // The same for an open hive file of `size` bytes: the hive takes the descriptor and
+    // reads its keys' lines from the file when they are needed.
+    bool ParseFile(int fd, size_t size, std::string& error);
+
+    // Decodes a key read from the text (nothing to do for others); false, with the line
+    // and what was wrong, when its lines are damaged. The key then stays undecoded.
+    bool Decode(RegistryKeyNode& key, std::string& error) const;
+    // Decodes every key; false at the first damaged one.
+    bool DecodeAll(std::string& error);
+    // Finds whether a key read from the text is a link (its #link line) without decoding it.
+    void CheckLink(RegistryKeyNode& key) const;
 
     // The header that a hive read from no text is written with: the branch it holds
     // (as Wine names it, e.g. REGISTRY\Machine) and the prefix's architecture.
     void SetNewHeader(const std::string& branch, const std::string& arch);
 
-    RegistryKeyNode& Root() { return *m_root; }
+    RegistryKeyNode& Root() { return m_tree->Root(); }
     // "win32", "win64", or empty when the hive does not say.
     const std::string& Arch() const { return m_arch; }
-    bool HasText() const { return !m_text.empty(); }
+    bool HasText() const { return !m_text.Empty(); }
+    // Whether the file the hive was read from is as it was (see HiveText::Unchanged).
+    bool TextUnchanged() const { return m_text.Unchanged(); }
 
-    // The hive's text with every change. It becomes the text that unchanged keys refer to.
-    const std::string& Render();
+    // Hands the hive's text with every change to `sink`, piece by piece (large unchanged
+    // stretches straight from the text read); false as soon as the sink fails.
+    bool Write(const std::function<bool(std::string_view)>& sink) const;
+    // The whole text at once.
+    std::string Render() const;
 
 private:
-    void RenderKey(RegistryKeyNode& node, std::string& out) const;
+    bool Read(HiveText text, std::string& error);
 
-    std::string m_text;
-    std::string m_spare;
+    HiveText m_text;
     size_t m_headerLength = 0;
     std::string m_arch;
-    std::unique_ptr<RegistryKeyNode> m_root;
+    std::unique_ptr<RegistryKeyTree> m_tree;
 };
 
 // Writes one key's lines as Wine does (a blank line, the key line, #time, #class, #link,

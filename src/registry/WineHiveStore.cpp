@@ -7,52 +7,14 @@
 
 #include <cerrno>
 
-#include "platform/WineServer.h"
+#include "registry/HiveTempFile.h"
+#include "registry/WineServer.h"
 #include "support/LastError.h"
-#include "support/VeskFileWrite.h"
 
 namespace mailwright {
 namespace {
 
-// The lock that serialises the read-modify-write of the prefix's hives between processes.
-class FolderLock {
-public:
-    explicit FolderLock(const std::string& folder) {
-        m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_fd < 0) {
-            m_error = static_cast<LONG>(ErrnoToWinError(errno));
-            return;
-        }
-        while (::flock(m_fd, LOCK_EX) != 0) {
-            if (errno == EINTR) continue;
-            m_error = static_cast<LONG>(ErrnoToWinError(errno));
-            return;
-        }
-    }
-    ~FolderLock() {
-        if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-    LONG Error() const { return m_error; }
-
-private:
-    int m_fd = -1;
-    LONG m_error = ERROR_SUCCESS;
-};
-
-bool ReadAll(int fd, size_t size, std::string& text) {
-    text.resize(size);
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::read(fd, text.data() + done, size - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<size_t>(got);
-    }
-    char extra;
-    return ::read(fd, &extra, 1) == 0;  // the file did not grow while it was read
-}
+LONG CodeOf(int err) { return static_cast<LONG>(ErrnoToWinError(err)); }
 
 }  // namespace
 
@@ -63,7 +25,9 @@ WineHiveStore::WineHiveStore(std::string prefixFolder) : m_prefix(std::move(pref
     m_files[kMachineHive].branch = "REGISTRY\\\\Machine";
 }
 
-WineHiveStore::~WineHiveStore() = default;
+WineHiveStore::~WineHiveStore() {
+    if (m_lockFd >= 0) ::close(m_lockFd);
+}
 
 WineHiveStore::FileIdentity WineHiveStore::IdentityOf(const struct ::stat& st) {
     FileIdentity id;
@@ -79,8 +43,8 @@ WineHiveStore::FileIdentity WineHiveStore::IdentityOf(const struct ::stat& st) {
 }
 
 void WineHiveStore::Refresh(HiveFile& file) {
-    const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    struct stat st;
+    if (::stat(file.path.c_str(), &st) != 0) {
         const int err = errno;
         FileIdentity missing;
         if (file.known && file.seen == missing && err == ENOENT) return;
@@ -98,32 +62,22 @@ void WineHiveStore::Refresh(HiveFile& file) {
         }
         return;
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
-        file.known = false;
-        file.hive.reset();
-        file.error = ERROR_CANTREAD;
-        return;
-    }
-    const FileIdentity id = IdentityOf(st);
-    if (file.known && file.seen == id) {
-        ::close(fd);
-        return;
-    }
-    std::string text;
-    const bool read = ReadAll(fd, static_cast<size_t>(st.st_size), text);
-    ::close(fd);
-    file.known = read;
-    file.seen = id;
+    if (file.known && file.seen == IdentityOf(st)) return;
+    file.hive.reset();  // before the new one is read: the two need not be in memory at once
     file.problem.clear();
-    file.hive = std::make_unique<WineHive>();
-    std::string error;
-    if (!read) {
-        file.hive.reset();
+    const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        file.known = false;
         file.error = ERROR_CANTREAD;
         file.problem = file.path + ": cannot be read";
-    } else if (!file.hive->Parse(std::move(text), error)) {
+        return;
+    }
+    file.known = true;
+    file.seen = IdentityOf(st);
+    file.hive = std::make_unique<WineHive>();
+    std::string error;
+    if (!file.hive->ParseFile(fd, static_cast<size_t>(st.st_size), error)) {
         file.hive.reset();
         file.error = ERROR_BADDB;
         file.problem = file.path + ": " + error;
@@ -132,17 +86,29 @@ void WineHiveStore::Refresh(HiveFile& file) {
     }
 }
 
-void WineHiveStore::RefreshHives() {
-    for (HiveFile& file : m_files) Refresh(file);
-}
-
 RegistryKeyNode* WineHiveStore::HiveRoot(int hive, LONG& error) {
     HiveFile& file = m_files[hive];
+    // Within a transaction the lock keeps other writers out: one look at the file will do.
+    if (!InTransaction() || !file.readInTransaction) Refresh(file);
+    file.readInTransaction = InTransaction();
     if (!file.hive) {
         error = file.error != ERROR_SUCCESS ? file.error : ERROR_CANTREAD;
         return nullptr;
     }
     return &file.hive->Root();
+}
+
+LONG WineHiveStore::DecodeKey(int hive, RegistryKeyNode& key) {
+    if (!key.NeedsDecoding()) return ERROR_SUCCESS;
+    HiveFile& file = m_files[hive];
+    std::string error;
+    if (file.hive && file.hive->Decode(key, error)) return ERROR_SUCCESS;
+    file.problem = file.path + ": " + error;
+    return ERROR_BADDB;
+}
+
+void WineHiveStore::CheckLink(int hive, RegistryKeyNode& key) {
+    if (m_files[hive].hive) m_files[hive].hive->CheckLink(key);
 }
 
 bool WineHiveStore::IsWin64() { return Architecture() == "win64"; }
@@ -158,9 +124,9 @@ std::string WineHiveStore::Architecture() {
 
 std::string WineHiveStore::HiveProblem() {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    RefreshHives();
     std::string problems;
-    for (const HiveFile& file : m_files) {
+    for (HiveFile& file : m_files) {
+        if (!InTransaction()) Refresh(file);
         if (file.problem.empty()) continue;
         if (!problems.empty()) problems += "; ";
         problems += file.problem;
@@ -168,36 +134,59 @@ std::string WineHiveStore::HiveProblem() {
     return problems;
 }
 
-LONG WineHiveStore::Save(HiveFile& file, const HiveFile& other) {
-    if (!file.hive->HasText()) file.hive->SetNewHeader(file.branch, other.hive ? other.hive->Arch() : std::string());
-    const std::string& text = file.hive->Render();
-    VeskFileWrite out(VeskFileWrite::UnixPath{file.path});
-    const bool saved = out.IsOpen() && out.Write(text.data(), text.size()) && out.Close();
-    if (!saved) {
-        const LONG code = static_cast<LONG>(GetLastError());
-        file.known = false;  // what is in memory is not on disk: read the file again
-        file.hive.reset();
-        return code != ERROR_SUCCESS ? code : ERROR_CANTWRITE;
+LONG WineHiveStore::LockHives() {
+    m_serverRunning = false;
+    m_lockFd = ::open(m_prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_lockFd < 0) return CodeOf(errno);
+    while (::flock(m_lockFd, LOCK_EX) != 0) {
+        if (errno != EINTR) return CodeOf(errno);
     }
-    struct stat st;
-    if (::stat(file.path.c_str(), &st) == 0) file.seen = IdentityOf(st);
-    else file.known = false;
+    m_serverRunning = IsWineServerRunning(m_prefix);
+    for (const HiveFile& file : m_files) HiveTempFile::RemoveStale(file.path);
     return ERROR_SUCCESS;
 }
 
-LONG WineHiveStore::Modify(const std::function<LONG(ChangedHives&)>& change) {
-    FolderLock lock(m_prefix);
-    if (lock.Error() != ERROR_SUCCESS) return lock.Error();
-    if (IsWineServerRunning(m_prefix)) return ERROR_SHARING_VIOLATION;
-    RefreshHives();
-    ChangedHives changed = {false, false};
-    LONG code = change(changed);
+LONG WineHiveStore::ChangeRefusal() { return m_serverRunning ? ERROR_SHARING_VIOLATION : ERROR_SUCCESS; }
+
+LONG WineHiveStore::SaveHives(const ChangedHives& changed) {
+    std::unique_ptr<HiveTempFile> written[2];
     for (int hive : {kUserHive, kMachineHive}) {
-        if (!changed[hive] || !m_files[hive].hive) continue;
-        const LONG saved = Save(m_files[hive], m_files[1 - hive]);
-        if (saved != ERROR_SUCCESS) code = saved;
+        HiveFile& file = m_files[hive];
+        if (!changed[hive] || !file.hive) continue;
+        if (!file.hive->HasText()) {
+            const HiveFile& other = m_files[1 - hive];
+            file.hive->SetNewHeader(file.branch, other.hive ? other.hive->Arch() : std::string());
+        }
+        // A file changed in place meanwhile (not by a writer of ours, which take the lock,
+        // nor by Wine, which replaces it) is not ours to write over.
+        if (!file.hive->TextUnchanged()) return ERROR_SHARING_VIOLATION;
+        auto out = std::make_unique<HiveTempFile>(file.path);
+        LONG code = out->Open();
+        if (code == ERROR_SUCCESS &&
+            !file.hive->Write([&](std::string_view piece) { return (code = out->Write(piece)) == ERROR_SUCCESS; }))
+            return code;
+        if (code == ERROR_SUCCESS) code = out->Finish();
+        if (code != ERROR_SUCCESS) return code;
+        written[hive] = std::move(out);
     }
-    return code;
+    // A server that started meanwhile would write its own copy back over ours.
+    if (IsWineServerRunning(m_prefix)) return ERROR_SHARING_VIOLATION;
+    for (int hive : {kUserHive, kMachineHive}) {
+        if (!written[hive]) continue;
+        if (const LONG code = written[hive]->Replace(); code != ERROR_SUCCESS) return code;
+        HiveFile& file = m_files[hive];
+        struct stat st;
+        if (::stat(file.path.c_str(), &st) == 0) file.seen = IdentityOf(st);
+        else file.known = false;
+    }
+    return ERROR_SUCCESS;
+}
+
+void WineHiveStore::UnlockHives() {
+    if (m_lockFd >= 0) ::close(m_lockFd);  // closing releases the lock
+    m_lockFd = -1;
+    m_serverRunning = false;
+    for (HiveFile& file : m_files) file.readInTransaction = false;
 }
 
 }  // namespace mailwright

@@ -10,12 +10,16 @@
 namespace mailwright {
 
 // The registry of a Wine prefix: HKEY_CURRENT_USER in user.reg, HKEY_LOCAL_MACHINE in
-// system.reg. A hive is read once and kept while the file is unchanged on disk. Every
-// write takes a lock on the prefix folder, reads a hive that changed meanwhile again,
-// and replaces the hive file whole and durably before it returns. While a wineserver
-// runs the prefix, writes are refused with ERROR_SHARING_VIOLATION, since the server
-// would write its own copy back over them. A hive that cannot be read as Wine's format
-// fails every operation on it with ERROR_BADDB and is never written.
+// system.reg. A hive file is read when a key of it is first needed and kept while the
+// file is unchanged on disk; a key's values are decoded when they are first used.
+// A transaction (and every write outside one) holds a lock on the prefix folder from
+// its start to its end, reads each hive at most once, and at its commit replaces each
+// changed hive file whole and durably, once. While a wineserver runs the prefix,
+// changes are refused with ERROR_SHARING_VIOLATION, since the server would write its
+// own copy back over them: checked when the transaction starts and again just before
+// the files are replaced. A hive that cannot be read as Wine's format fails every
+// operation on it with ERROR_BADDB and is never written; a key whose own lines are
+// damaged fails the same way when it is used.
 class WineHiveStore : public TreeRegistryStore {
 public:
     explicit WineHiveStore(std::string prefixFolder);
@@ -28,9 +32,13 @@ public:
     std::string HiveProblem();
 
 protected:
-    void RefreshHives() override;
     RegistryKeyNode* HiveRoot(int hive, LONG& error) override;
-    LONG Modify(const std::function<LONG(ChangedHives&)>& change) override;
+    LONG DecodeKey(int hive, RegistryKeyNode& key) override;
+    void CheckLink(int hive, RegistryKeyNode& key) override;
+    LONG LockHives() override;
+    LONG ChangeRefusal() override;
+    LONG SaveHives(const ChangedHives& changed) override;
+    void UnlockHives() override;
     bool IsWin64() override;
 
 private:
@@ -48,14 +56,16 @@ private:
         std::string problem;
         FileIdentity seen;
         bool known = false;
+        bool readInTransaction = false;
     };
 
     void Refresh(HiveFile& file);
-    LONG Save(HiveFile& file, const HiveFile& other);
     static FileIdentity IdentityOf(const struct ::stat& st);
 
     std::string m_prefix;
     HiveFile m_files[2];
+    int m_lockFd = -1;
+    bool m_serverRunning = false;
 };
 
 }  // namespace mailwright

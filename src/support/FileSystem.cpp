@@ -8,9 +8,9 @@
 
 #include <cerrno>
 
-#include "platform/WindowsSession.h"
 #include "support/LastError.h"
 #include "support/TextUtil.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright {
 namespace {
@@ -26,7 +26,7 @@ bool MatchesPattern(const std::string& pattern, const std::string& name) {
 }  // namespace
 
 std::optional<std::string> UnixPathOf(const std::string& windowsPath) {
-    std::optional<std::string> unix = WindowsSession::Current().ToUnixPath(windowsPath);
+    std::optional<std::string> unix = WindowsSession::Current()->ToUnixPath(windowsPath);
     if (!unix) SetLastError(ERROR_PATH_NOT_FOUND);
     return unix;
 }

@@ -1,6 +1,6 @@
 #include "support/VeskFsPathT.h"
 
-#include "platform/WindowsSession.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright {
 
@@ -9,7 +9,7 @@ bool PathExists(VeskFsPath path) {
     return FindFirstEntry(path.Str()).has_value();
 }
 
-VeskFsPath GetSpecialFolderPath() { return VeskFsPath(WindowsSession::Current().GetAppDataFolder()); }
+VeskFsPath GetSpecialFolderPath() { return VeskFsPath(WindowsSession::Current()->GetAppDataFolder()); }
 
 VeskFsPath GetApplicationFolder() {
     VeskFsPath folder = GetSpecialFolderPath();

@@ -82,7 +82,8 @@ public:
         working.m_path += parts[0];
         for (size_t i = 1; i < parts.size(); ++i) {
             working.Append(parts[i]);
-            if (!working.DirectoryExists() && !CreateFolder(working.Str())) return false;
+            // Another process may make the same folder at the same moment.
+            if (!working.DirectoryExists() && !CreateFolder(working.Str()) && !working.DirectoryExists()) return false;
         }
         return true;
     }

@@ -20,6 +20,7 @@ inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 
 // System error codes.
 inline constexpr LONG ERROR_SUCCESS = 0;
+inline constexpr LONG ERROR_INVALID_FUNCTION = 1;
 inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
 inline constexpr LONG ERROR_PATH_NOT_FOUND = 3;
 inline constexpr LONG ERROR_TOO_MANY_OPEN_FILES = 4;

@@ -20,6 +20,7 @@
 #include "support/StringTable.h"
 #include "support/VeskException.h"
 #include "support/WinTypes.h"
+#include "support/WindowsSession.h"
 #include "update/UpdateResult.h"
 #include "ui/CQtMessagePoster.h"
 #include "ui/UiImages.h"
@@ -43,8 +44,10 @@ void SetTextIfChanged(QLineEdit* edit, const std::string& text) {
 
 }  // namespace
 
-CDlgMailwright::CDlgMailwright(QWidget* parent, std::string updateUrl)
-    : VeskTemplateDialog(parent, 265, 228, QStringLiteral("Mailwright")), m_updateThread(std::move(updateUrl)) {
+CDlgMailwright::CDlgMailwright(QWidget* parent, std::string updateUrl, DiscoverySettings discovery)
+    : VeskTemplateDialog(parent, 265, 228, QStringLiteral("Mailwright")),
+      m_updateThread(std::move(updateUrl)),
+      m_discovery(std::move(discovery)) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     CreateControls();
     OnInitDialog();
@@ -198,7 +201,7 @@ void CDlgMailwright::SetLinks() {
 }
 
 void CDlgMailwright::SetupClientChoice() {
-    if (!WindowsSession::Current().GetVersionEx(m_osVersion)) {
+    if (!WindowsSession::Current()->GetVersionEx(m_osVersion)) {
         AppMessageBox(IDS_OS_UNKNOWN, MB_ICONINFORMATION);
         return;
     }
@@ -274,6 +277,7 @@ void CDlgMailwright::OnCreateAccount() {
     ShowUpdateIfRunning();
     try {
         CMailAccountCreator creator(m_strEmail, m_strDisplayName, false);
+        creator.SetDiscoverySettings(m_discovery);
         creator.Create(m_nClient == 0 ? MailClientOutlook : CMailClientChecker::GetInstance().m_systemClient);
     } catch (const Error::VeskException& e) {
         e.ReportError();

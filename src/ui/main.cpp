@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <memory>
 
+#include "platform/WinePrefixSession.h"
 #include "support/IUserInterface.h"
 #include "ui/CMailwrightApp.h"
 #include "ui/CQtUserInterface.h"
@@ -16,6 +17,7 @@ int main(int, char**) {
     QApplication::setApplicationName(QStringLiteral("mailwright"));
     QApplication::setDesktopFileName(QStringLiteral("mailwright"));
     mailwright::SetUserInterface(std::make_shared<mailwright::CQtUserInterface>());
+    mailwright::WindowsSession::SetCurrent(mailwright::WinePrefixSession::FromEnvironment());
     mailwright::CMailwrightApp app;
     app.InitInstance();
     return 0;

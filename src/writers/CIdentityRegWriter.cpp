@@ -1,6 +1,7 @@
 #include "writers/CIdentityRegWriter.h"
 
 #include "registry/CRegistryKey.h"
+#include "registry/CRegistryTransaction.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "support/VeskException.h"
@@ -168,9 +169,13 @@ void CIdentityRegWriter::WriteAccountKeys() {
 void CIdentityRegWriter::SetAccountRegistry(CRefCountPtr<CAccount> account) {
     if (!account) ThrowText(WithStep(IDS_ERR_ACCOUNT_DATA, 2), "SetAccountRegistry", 192);
     m_account = std::move(account);
+    // The account is written whole or not at all, under a number that no other writer takes.
+    CRegistryTransaction transaction;
     GetOEStartIdentity();
     SetNewAccountKeyName();
     WriteAccountKeys();
+    if (const LONG code = transaction.Commit(); code != ERROR_SUCCESS)
+        ThrowCode(code, IDS_ERR_CONFIGURING_ACCOUNT, 14, "SetAccountRegistry", 196);
     m_accountWritten = true;
 }
 
@@ -202,6 +207,7 @@ void CIdentityRegWriter::SetCodePageSettings() {
 }
 
 void CIdentityRegWriter::WriteSettingsKeys() {
+    CRegistryTransaction transaction;
     SetCodePageSettings();
     for (const SettingsValue& value : kSettings) {
         const std::string path = m_settingsKey + value.subKey;
@@ -212,6 +218,8 @@ void CIdentityRegWriter::WriteSettingsKeys() {
         if (const LONG code = key.WriteDword(value.name, value.number); code != ERROR_SUCCESS)
             ThrowCode(code, IDS_ERR_CONFIGURING, value.step, "WriteSettingsKeys", value.line + 1);
     }
+    if (const LONG code = transaction.Commit(); code != ERROR_SUCCESS)
+        ThrowCode(code, IDS_ERR_CONFIGURING, 14, "WriteSettingsKeys", 288);
 }
 
 }  // namespace mailwright

@@ -10,8 +10,8 @@ namespace mailwright {
 // Writes a POP3/SMTP account into the registry keys that Outlook Express reads, for the
 // identity it starts with, and makes it that identity's default mail account. Also writes
 // the newsgroup-friendly reading and posting settings of Outlook Express, Windows Mail or
-// Windows Live Mail. Every failure is thrown as a VeskException; what was written before
-// it stays.
+// Windows Live Mail. Each of the two runs in one registry transaction: written whole, or,
+// after any failure (thrown as a VeskException), not at all.
 class CIdentityRegWriter {
 public:
     // Writes the account; m_accountWritten tells afterwards whether it ran to its end.

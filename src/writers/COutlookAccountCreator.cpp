@@ -1,12 +1,13 @@
 #include "writers/COutlookAccountCreator.h"
 
 #include "detection/CMailClientChecker.h"
-#include "platform/WindowsSession.h"
 #include "registry/CRegistryKey.h"
+#include "registry/CRegistryTransaction.h"
 #include "support/IUserInterface.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "support/VeskException.h"
+#include "support/WindowsSession.h"
 #include "writers/CPRFFile.h"
 #include "writers/DefaultProfile.h"
 
@@ -17,14 +18,14 @@ constexpr unsigned kBoxStyle = MB_OK | MB_ICONWARNING;
 constexpr DWORD kProfileNameCapacity = 511;
 
 // Text 192, a line break and the specific text: how Outlook failures read.
-Error::VeskExceptionText OutlookError(unsigned text) {
-    return Error::VeskExceptionText(LoadString(IDS_ERR_OUTLOOK_ACCOUNT) + "\n" + LoadString(text));
-}
+std::string OutlookErrorText(unsigned text) { return LoadString(IDS_ERR_OUTLOOK_ACCOUNT) + "\n" + LoadString(text); }
+
+Error::VeskExceptionText OutlookError(unsigned text) { return Error::VeskExceptionText(OutlookErrorText(text)); }
 
 // The program is for Windows XP and later (major version 5 and up).
 bool IsWindowsSupported() {
     OsVersionInfo version;
-    return WindowsSession::Current().GetVersionEx(version) && version.majorVersion >= 5;
+    return WindowsSession::Current()->GetVersionEx(version) && version.majorVersion >= 5;
 }
 
 }  // namespace
@@ -45,12 +46,16 @@ void COutlookAccountCreator::CreateOutlookAccount() {
             AppMessageBox(IDS_WINDOWS_TOO_OLD, kBoxStyle);
             return;
         }
+        // What Outlook's keys say and the import registered for it form one whole.
+        CRegistryTransaction transaction;
         if (!CheckOutlookSetup()) return;
         EnumerateProfiles();
         if (!ChooseProfile()) return;
         CPRFFile profileFile(m_account, m_profileName);
         profileFile.WriteProfileFile();
         RegisterImport();
+        if (const LONG code = transaction.Commit(); code != ERROR_SUCCESS)
+            throw Error::VeskExceptionCommon(static_cast<std::uint32_t>(code), OutlookErrorText(IDS_ERR_SET_VALUE));
         m_created = true;
     } catch (const Error::VeskException& e) {
         e.ReportError();

@@ -2,6 +2,7 @@
 
 #include <uuid/uuid.h>
 
+#include "registry/CRegistryTransaction.h"
 #include "support/IUserInterface.h"
 #include "support/StringTable.h"
 #include "support/VeskException.h"
@@ -24,8 +25,13 @@ void CWinMailAccountCreator::Create(CRefCountPtr<CAccount> account, bool liveMai
                                            function, line);
         }
         m_account = account;
+        CRegistryTransaction transaction;
         m_xmlCreator.CreateAccountFromProviderSettings(m_account);
         m_xmlCreator.SaveDocument(MakeAccountFileName(), liveMail);
+        if (const LONG code = transaction.Commit(); code != ERROR_SUCCESS) {
+            throw Error::VeskExceptionCommon(static_cast<std::uint32_t>(code), IDS_ERR_ACCOUNT_XML,
+                                             "WinMailAccountCreator", function, line);
+        }
         m_created = true;
     } catch (const Error::VeskException& e) {
         e.ReportError();

@@ -2,13 +2,13 @@
 
 #include <stdexcept>
 
-#include "platform/WindowsSession.h"
-#include "support/AnsiCodePage.h"
 #include "registry/CRegistryKey.h"
+#include "support/AnsiCodePage.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "support/VeskException.h"
 #include "support/VeskFileWrite.h"
+#include "support/WindowsSession.h"
 
 namespace mailwright {
 namespace {
@@ -45,7 +45,7 @@ std::string ExpandLeadingVariable(const std::string& text) {
     if (text.size() <= 1) return text;
     const size_t percent = text.find('%', 1);
     if (percent == std::string::npos) return text;
-    return WindowsSession::Current().ExpandEnvironmentStrings(text.substr(0, percent + 1)) + text.substr(percent + 1);
+    return WindowsSession::Current()->ExpandEnvironmentStrings(text.substr(0, percent + 1)) + text.substr(percent + 1);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/WindowsSession.h"
+#include "support/WindowsSession.h"
 #include "writers/CIdentityRegWriter.h"
 
 namespace mailwright {

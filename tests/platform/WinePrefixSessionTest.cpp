@@ -34,7 +34,8 @@ TEST_P(PrefixTable, VersionArchitectureAndFolders) {
     const PrefixCase& c = GetParam();
     TempWinePrefix prefix(c.release, c.win64);
     ScopedPrefixSession scoped(prefix);
-    WindowsSession& session = WindowsSession::Current();
+    const std::shared_ptr<WindowsSession> current = WindowsSession::Current();
+    WindowsSession& session = *current;
     OsVersionInfo info;
     ASSERT_TRUE(session.GetVersionEx(info));
     EXPECT_EQ(c.major, info.majorVersion);
@@ -187,17 +188,12 @@ TEST(WinePrefixSession, FindsThePrefixAsWineDoes) {
     EXPECT_EQ(home.Sub(".wine"), WinePrefixSession::FindPrefix());
 }
 
-TEST(WinePrefixSession, CurrentFindsTheSessionOnFirstUse) {
+TEST(WinePrefixSession, FromEnvironmentMakesTheSessionOfThePrefixFound) {
     TempWinePrefix prefix;
     ScopedEnv wine("WINEPREFIX", prefix.Path().c_str());
-    std::shared_ptr<WindowsSession> previous = WindowsSession::SetCurrent(nullptr);
-    EXPECT_EQ(prefix.Path(), WindowsSession::Current().PrefixFolder());
-    {
-        ScopedEnv none("WINEPREFIX", "/nonexistent/prefix");
-        WindowsSession::SetCurrent(nullptr);
-        EXPECT_EQ("", WindowsSession::Current().PrefixFolder());
-    }
-    WindowsSession::SetCurrent(previous);
+    EXPECT_EQ(prefix.Path(), WinePrefixSession::FromEnvironment()->PrefixFolder());
+    ScopedEnv none("WINEPREFIX", "/nonexistent/prefix");
+    EXPECT_EQ("", WinePrefixSession::FromEnvironment()->PrefixFolder());
 }
 
 TEST(WinePrefixSession, KnowsWhetherWineRunsThePrefix) {

@@ -112,19 +112,37 @@ TEST_F(WineHiveStoreTest, AHiveChangedOnDiskIsReadAgain) {
     EXPECT_EQ(2u, ReadDword(Store(), "Software\\Counter", "n"));
 }
 
-TEST_F(WineHiveStoreTest, ABrokenHiveFailsAndIsNeverWritten) {
-    const std::string broken = "WINE REGISTRY Version 2\n\n[Software] 1\n\"x\"=dword:nothex\n";
+TEST_F(WineHiveStoreTest, AHiveNotLaidOutAsWinesFailsAndIsNeverWritten) {
+    const std::string broken = "WINE REGISTRY Version 2\nnot a key\n\n[Software] 1\n";
     m_prefix.WriteFile("user.reg", broken);
     auto store = Store();
     CRegistryKey key(store);
     EXPECT_EQ(ERROR_BADDB, key.OpenKey(HKEY_CURRENT_USER, "Software", KEY_READ));
     EXPECT_EQ(ERROR_BADDB, key.CreateKey(HKEY_CURRENT_USER, "Software\\New", KEY_READ | KEY_WRITE));
     EXPECT_EQ(broken, m_prefix.ReadFile("user.reg"));
-    EXPECT_NE(std::string::npos, store->HiveProblem().find("user.reg: line 4"));
+    EXPECT_NE(std::string::npos, store->HiveProblem().find("user.reg: line 2"));
     // The other hive is unharmed.
     EXPECT_EQ(ERROR_SUCCESS, key.CreateKey(HKEY_LOCAL_MACHINE, "Software\\New", KEY_READ | KEY_WRITE));
     EXPECT_EQ(ERROR_SUCCESS, key.WriteDword("ok", 1));
     EXPECT_EQ(broken, m_prefix.ReadFile("user.reg"));
+}
+
+TEST_F(WineHiveStoreTest, AKeyWithDamagedValuesFailsWhereItIsUsedAndKeepsItsLines) {
+    const std::string damaged = "\n[Software\\\\Damaged] 1\n\"x\"=dword:nothex\n";
+    m_prefix.WriteFile("user.reg", "WINE REGISTRY Version 2\n" + damaged);
+    auto store = Store();
+    CRegistryKey key(store);
+    ASSERT_EQ(ERROR_SUCCESS, key.OpenKey(HKEY_CURRENT_USER, "Software\\Damaged", KEY_READ | KEY_WRITE));
+    DWORD value = 0;
+    EXPECT_EQ(ERROR_BADDB, key.ReadDword("x", value));
+    EXPECT_EQ(ERROR_BADDB, key.WriteDword("y", 1));
+    CRegistryKey below(store);
+    EXPECT_EQ(ERROR_BADDB, below.CreateKey(HKEY_CURRENT_USER, "Software\\Damaged\\Below", KEY_READ | KEY_WRITE));
+    EXPECT_NE(std::string::npos, store->HiveProblem().find("user.reg: line 4"));
+    // The rest of the hive is written; the damaged key's lines stay as they were.
+    ASSERT_EQ(ERROR_SUCCESS, WriteDword(store, "Software\\Other", "n", 1));
+    EXPECT_NE(std::string::npos, m_prefix.ReadFile("user.reg").find(damaged));
+    EXPECT_EQ(1u, ReadDword(Store(), "Software\\Other", "n"));
 }
 
 TEST_F(WineHiveStoreTest, WritesAreRefusedWhileWineRunsThePrefix) {
@@ -132,14 +150,19 @@ TEST_F(WineHiveStoreTest, WritesAreRefusedWhileWineRunsThePrefix) {
     auto store = Store();
     CRegistryKey key(store);
     ASSERT_EQ(ERROR_SUCCESS, key.CreateKey(HKEY_CURRENT_USER, "Software\\Brightfold", KEY_READ | KEY_WRITE));
+    ASSERT_EQ(ERROR_SUCCESS, key.WriteDword("kept", 7));
     const std::string before = m_prefix.ReadFile("user.reg");
     {
         testing::RunningWineServer server(m_prefix.Path());
         EXPECT_EQ(ERROR_SHARING_VIOLATION, key.WriteDword("n", 1));
         EXPECT_EQ(ERROR_SHARING_VIOLATION, key.WriteString("s", "x"));
-        EXPECT_EQ(ERROR_SHARING_VIOLATION, key.DeleteValue("n"));
+        EXPECT_EQ(ERROR_SHARING_VIOLATION, key.DeleteValue("kept"));
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.DeleteValue("n"));  // nothing to change
+        EXPECT_EQ(ERROR_SUCCESS, key.WriteDword("kept", 7));    // the same value again changes nothing
         CRegistryKey other(store);
         EXPECT_EQ(ERROR_SHARING_VIOLATION, other.CreateKey(HKEY_CURRENT_USER, "Software\\Other", KEY_WRITE));
+        // Opening an existing key for writing is no change.
+        EXPECT_EQ(ERROR_SUCCESS, other.CreateKey(HKEY_CURRENT_USER, "Software\\Brightfold", KEY_READ | KEY_WRITE));
         EXPECT_EQ(before, m_prefix.ReadFile("user.reg"));
         EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.ValueExists("n"));  // reads still work
         EXPECT_EQ(ERROR_SUCCESS, other.OpenKey(HKEY_CURRENT_USER, "Software\\Microsoft", KEY_READ));

@@ -1,10 +1,14 @@
 // Wine's registry file format: reading, writing back, and hostile input.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 
 #include "registry/WineHive.h"
+#include "testlib/TempFolder.h"
 
 namespace mailwright {
 namespace {
@@ -16,8 +20,8 @@ std::string ReadData(const std::string& relative) {
     return text.str();
 }
 
-const RegistryKeyNode* Find(WineHive& hive, std::initializer_list<std::u16string_view> path) {
-    const RegistryKeyNode* node = &hive.Root();
+RegistryKeyNode* Find(WineHive& hive, std::initializer_list<std::u16string_view> path) {
+    RegistryKeyNode* node = &hive.Root();
     for (std::u16string_view name : path) {
         node = node->FindSubKey(name);
         if (!node) return nullptr;
@@ -44,7 +48,37 @@ TEST(WineHive, RealHivesComeBackByteForByte) {
         ASSERT_TRUE(hive.Parse(text, error)) << name << ": " << error;
         EXPECT_EQ("win64", hive.Arch());
         EXPECT_TRUE(hive.Render() == text) << name;
+        // Keys decoded but not changed keep their lines too.
+        ASSERT_TRUE(hive.DecodeAll(error)) << name << ": " << error;
+        EXPECT_TRUE(hive.Render() == text) << name;
     }
+}
+
+TEST(WineHive, ReadingDecodesNoKeyUntilItIsUsed) {
+    const std::string text = ReadData("wine-prefix-win7-64/system.reg");
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Parse(text, error)) << error;
+    size_t keys = 0;
+    std::vector<RegistryKeyNode*> pending{&hive.Root()};
+    while (!pending.empty()) {
+        RegistryKeyNode* node = pending.back();
+        pending.pop_back();
+        if (node->textLength > 0) {
+            ++keys;
+            EXPECT_TRUE(node->NeedsDecoding());
+            EXPECT_TRUE(node->Values().empty());
+        }
+        pending.insert(pending.end(), node->SubKeys().begin(), node->SubKeys().end());
+    }
+    EXPECT_GT(keys, 8000u);
+    RegistryKeyNode* version = Find(hive, {u"Software", u"Microsoft", u"Windows NT", u"CurrentVersion"});
+    ASSERT_NE(nullptr, version);
+    ASSERT_TRUE(hive.Decode(*version, error)) << error;
+    EXPECT_FALSE(version->NeedsDecoding());
+    const RegistryValue* current = version->FindValue(u"CurrentVersion");
+    ASSERT_NE(nullptr, current);
+    EXPECT_EQ(Utf16(u"6.1"), current->data);
 }
 
 TEST(WineHive, ChangedKeysAreWrittenAsWineWritesThem) {
@@ -57,8 +91,9 @@ TEST(WineHive, ChangedKeysAreWrittenAsWineWritesThem) {
     while (!pending.empty()) {
         RegistryKeyNode* node = pending.back();
         pending.pop_back();
+        ASSERT_TRUE(hive.Decode(*node, error)) << error;
         if (node->textLength > 0) node->changed = true;
-        for (const auto& subkey : node->SubKeys()) pending.push_back(subkey.get());
+        pending.insert(pending.end(), node->SubKeys().begin(), node->SubKeys().end());
     }
     EXPECT_TRUE(hive.Render() == text);
 }
@@ -89,10 +124,11 @@ TEST(WineHive, ReadsEveryConstruct) {
     std::string error;
     ASSERT_TRUE(hive.Parse(text, error)) << error;
     EXPECT_EQ("win32", hive.Arch());
-    const RegistryKeyNode* key = Find(hive, {u"software", u"a[X]"});
+    RegistryKeyNode* key = Find(hive, {u"software", u"a[X]"});
     ASSERT_NE(nullptr, key);
-    EXPECT_EQ(0x1d9d3a1b2c3d4e5ULL, key->modified);
-    EXPECT_EQ(u"Cls", key->className.value_or(u""));
+    ASSERT_TRUE(hive.Decode(*key, error)) << error;
+    EXPECT_EQ(0x1d9d3a1b2c3d4e5ULL, key->Modified());
+    EXPECT_EQ(u"Cls", key->ClassName().value_or(u""));
     struct Expected {
         std::u16string name;
         DWORD type;
@@ -117,9 +153,13 @@ TEST(WineHive, ReadsEveryConstruct) {
         EXPECT_EQ(e.type, value->type) << std::string(e.name.begin(), e.name.end());
         EXPECT_EQ(e.data, value->data) << std::string(e.name.begin(), e.name.end());
     }
-    const RegistryKeyNode* link = Find(hive, {u"Software", u"Link"});
+    RegistryKeyNode* link = Find(hive, {u"Software", u"Link"});
     ASSERT_NE(nullptr, link);
+    hive.CheckLink(*link);  // known without decoding the values
     EXPECT_TRUE(link->isLink);
+    EXPECT_TRUE(link->NeedsDecoding());
+    hive.CheckLink(*key);
+    EXPECT_FALSE(key->isLink);
     EXPECT_TRUE(hive.Render() == text);  // unchanged keys keep their lines, CR LF and all
 }
 
@@ -152,49 +192,139 @@ TEST(WineHive, WritesValuesTheWayWineDoes) {
     EXPECT_EQ(expected, hive.Render());
 }
 
-TEST(WineHive, BrokenInputIsRefusedWithTheLine) {
+TEST(WineHive, TextNotLaidOutAsAHiveIsRefusedWithTheLine) {
     const std::string header = "WINE REGISTRY Version 2\n;; c\n\n";
     struct Case {
         const char* what;
         std::string text;
+        const char* line;
     };
     const Case cases[] = {
-        {"empty file", ""},
-        {"other header", "WINE REGISTRY Version 1\n"},
-        {"value before a key", header + "\"a\"=\"b\"\n"},
-        {"unclosed key", header + "[Software\\\\A 123\n"},
-        {"text after key", header + "[A] 12x\n"},
-        {"empty component", header + "[A\\\\\\\\B] 1\n"},
-        {"unclosed string", header + "[A] 1\n\"v\"=\"abc\n"},
-        {"unclosed name", header + "[A] 1\n\"v=\"abc\"\n"},
-        {"no equals", header + "[A] 1\n\"v\" \"abc\"\n"},
-        {"unknown type", header + "[A] 1\n\"v\"=qword:1\n"},
-        {"str(3)", header + "[A] 1\n\"v\"=str(3):\"x\"\n"},
-        {"bad dword", header + "[A] 1\n\"v\"=dword:xyz\n"},
-        {"long dword", header + "[A] 1\n\"v\"=dword:123456789\n"},
-        {"bad hex", header + "[A] 1\n\"v\"=hex:0g\n"},
-        {"bad hex type", header + "[A] 1\n\"v\"=hex(zz):00\n"},
-        {"hex continued past end", header + "[A] 1\n\"v\"=hex:00,\\\n"},
-        {"text after string", header + "[A] 1\n\"v\"=\"a\" junk\n"},
-        {"garbage line", header + "[A] 1\nwhat is this\n"},
-        {"bad utf-8", header + "[A] 1\n\"v\"=\"\xc3\x28\"\n"},
-        {"cut utf-8", header + "[A] 1\n\"v\"=\"\xe2\x82"},
-        {"nul byte", header + std::string("[A] 1\n\"v\"=\"a\0b\"\n", 16)},
-        {"name too long", header + "[" + std::string(256, 'n') + "] 1\n"},
+        {"empty file", "", "line 1:"},
+        {"other header", "WINE REGISTRY Version 1\n", "line 1:"},
+        {"value before a key", header + "\"a\"=\"b\"\n", "line 4:"},
+        {"unclosed key", header + "[Software\\\\A 123\n", "line 4:"},
+        {"text after key", header + "[A] 12x\n", "line 4:"},
+        {"empty component", header + "[A\\\\\\\\B] 1\n", "line 4:"},
+        {"garbage before the first key", header + "what is this\n[A] 1\n", "line 4:"},
+        {"nul byte in a key line", header + std::string("[A\0] 1\n", 8), "line 4:"},
+        {"name too long", header + "[" + std::string(256, 'n') + "] 1\n", "line 4:"},
         {"too deep", header + "[" + [] {
              std::string path = "a";
              for (int i = 0; i < 600; ++i) path += "\\\\a";
              return path;
-         }() + "] 1\n"},
-        {"trailing backslash escape", header + "[A] 1\n\"v\"=\"abc\\"},
+         }() + "] 1\n", "line 4:"},
     };
     for (const Case& c : cases) {
         WineHive hive;
         std::string error;
         EXPECT_FALSE(hive.Parse(c.text, error)) << c.what;
-        EXPECT_NE(std::string::npos, error.find("line ")) << c.what << ": " << error;
+        EXPECT_TRUE(error.starts_with(c.line)) << c.what << ": " << error;
         EXPECT_TRUE(hive.Root().SubKeys().empty()) << c.what;
     }
+}
+
+TEST(WineHive, DamagedValuesFailTheirKeyWithTheLine) {
+    const std::string header = "WINE REGISTRY Version 2\n;; c\n\n[A] 1\n";
+    const std::string after = "\n\n[B] 1\n\"g\"=dword:00000001\n";
+    struct Case {
+        const char* what;
+        std::string lines;
+    };
+    const Case cases[] = {
+        {"unclosed string", "\"v\"=\"abc"},
+        {"unclosed name", "\"v=\"abc\""},
+        {"no equals", "\"v\" \"abc\""},
+        {"unknown type", "\"v\"=qword:1"},
+        {"str(3)", "\"v\"=str(3):\"x\""},
+        {"bad dword", "\"v\"=dword:xyz"},
+        {"long dword", "\"v\"=dword:123456789"},
+        {"bad hex", "\"v\"=hex:0g"},
+        {"bad hex type", "\"v\"=hex(zz):00"},
+        {"text after string", "\"v\"=\"a\" junk"},
+        {"bad utf-8", "\"v\"=\"\xc3\x28\""},
+        {"cut utf-8", "\"v\"=\"\xe2\x82"},
+        {"trailing backslash escape", "\"v\"=\"abc\\"},
+        {"malformed class", "#class=\"k"},
+        {"garbage line", "what is this"},
+        {"nul byte", std::string("\"v\"=\"a\0b\"", 9)},
+    };
+    for (const Case& c : cases) {
+        const std::string text = header + c.lines + after;
+        WineHive hive;
+        std::string error;
+        ASSERT_TRUE(hive.Parse(text, error)) << c.what << ": " << error;
+        EXPECT_TRUE(hive.Decode(*Find(hive, {u"B"}), error)) << c.what;
+        RegistryKeyNode* key = Find(hive, {u"A"});
+        ASSERT_NE(nullptr, key) << c.what;
+        EXPECT_FALSE(hive.Decode(*key, error)) << c.what;
+        EXPECT_TRUE(error.starts_with("line 5:")) << c.what << ": " << error;
+        EXPECT_TRUE(key->NeedsDecoding()) << c.what;
+        // The damaged key is written back as it was read.
+        EXPECT_TRUE(hive.Render() == text) << c.what;
+    }
+}
+
+size_t CountKeys(RegistryKeyNode& root) {
+    size_t keys = 0;
+    std::vector<RegistryKeyNode*> pending{&root};
+    while (!pending.empty()) {
+        RegistryKeyNode* node = pending.back();
+        pending.pop_back();
+        ++keys;
+        pending.insert(pending.end(), node->SubKeys().begin(), node->SubKeys().end());
+    }
+    return keys;
+}
+
+TEST(WineHive, AFileIsReadInPiecesAndItsKeysFromTheFile) {
+    // Several megabytes read in pieces of one megabyte: one key line runs across the
+    // first piece's end, so that the second piece begins with it; one line is longer
+    // than a piece.
+    constexpr size_t kPiece = 1 << 20;
+    std::string text = "WINE REGISTRY Version 2\n;; c\n\n#arch=win32\n";
+    const auto key = [&](int i) {
+        text += "\n[Software\\\\Bulk\\\\Key" + std::to_string(100000 + i) + "] 1700000000\n#time=1da0a5f0e0b3c00\n" +
+                "\"Value\"=\"" + std::string(static_cast<size_t>(i % 97), 'x') + "\"\n";
+    };
+    int i = 0;
+    while (text.size() < kPiece - 300) key(i++);
+    text += ";" + std::string(kPiece - 8 - text.size(), 'c') + "\n";
+    ASSERT_EQ(kPiece - 5, text.size() + 1);  // after the blank line that key() begins with
+    while (text.size() < 3 * kPiece) {
+        key(i++);
+        if (i == 15000) {
+            text += "\"Long\"=hex:";
+            for (int b = 0; b < 500000; ++b) text += b ? ",ab" : "ab";
+            text += "\n";
+        }
+    }
+    testing::TempFolder folder;
+    folder.WriteFile("user.reg", text);
+    const int fd = ::open(folder.Sub("user.reg").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    WineHive fromFile;
+    std::string error;
+    ASSERT_TRUE(fromFile.ParseFile(fd, text.size(), error)) << error;
+    WineHive inMemory;
+    ASSERT_TRUE(inMemory.Parse(text, error)) << error;
+    EXPECT_EQ(CountKeys(inMemory.Root()), CountKeys(fromFile.Root()));
+    EXPECT_EQ("win32", fromFile.Arch());
+    RegistryKeyNode* longest = Find(fromFile, {u"Software", u"Bulk", u"Key114999"});
+    ASSERT_NE(nullptr, longest);
+    ASSERT_TRUE(fromFile.Decode(*longest, error)) << error;
+    ASSERT_NE(nullptr, longest->FindValue(u"Long"));
+    EXPECT_EQ(500000u, longest->FindValue(u"Long")->data.size());
+    EXPECT_TRUE(fromFile.Render() == text);
+    ASSERT_TRUE(fromFile.DecodeAll(error)) << error;
+}
+
+TEST(WineHive, HexDataCutAtTheEndFailsItsKey) {
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Parse("WINE REGISTRY Version 2\n;; c\n\n[A] 1\n\"v\"=hex:00,\\\n", error)) << error;
+    EXPECT_FALSE(hive.Decode(*Find(hive, {u"A"}), error));
+    EXPECT_EQ("line 5: hex data continued past the end", error);
 }
 
 TEST(WineHive, DamagedTextNeverCrashesAndWritesBackWhatItRead) {
@@ -210,9 +340,13 @@ TEST(WineHive, DamagedTextNeverCrashesAndWritesBackWhatItRead) {
                 std::string error;
                 if (hive.Parse(damaged, error)) {
                     // What was read comes back unchanged, or at least reads the same.
+                    const bool decoded = hive.DecodeAll(error);
                     const std::string written = hive.Render();
                     WineHive again;
                     EXPECT_TRUE(again.Parse(written, error)) << at << ": " << error;
+                    if (decoded) {
+                        EXPECT_TRUE(again.DecodeAll(error)) << at << ": " << error;
+                    }
                 }
             }
         }

@@ -1,6 +1,7 @@
 #include "testlib/FaultyRegistry.h"
 
 #include <new>
+#include <utility>
 
 #include "support/AnsiCodePage.h"
 #include "support/TextUtil.h"
@@ -85,6 +86,12 @@ LONG FaultyRegistry::EnumSubKey(const RegistryKeyPath& key, DWORD index, std::u1
 LONG FaultyRegistry::EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name, DWORD& type,
                                std::vector<std::uint8_t>& data) {
     return m_inner->EnumValue(key, index, name, type, data);
+}
+
+LONG FaultyRegistry::CommitTransaction() {
+    if (m_commitFailure == ERROR_SUCCESS) return m_inner->CommitTransaction();
+    m_inner->AbandonTransaction();
+    return std::exchange(m_commitFailure, ERROR_SUCCESS);
 }
 
 }  // namespace mailwright::testing

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/WindowsSession.h"
+#include "support/WindowsSession.h"
 #include "testlib/TempFolder.h"
 
 namespace mailwright {

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/WindowsSession.h"
+#include "support/WindowsSession.h"
 
 namespace fs = std::filesystem;
 

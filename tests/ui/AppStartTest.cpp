@@ -9,16 +9,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "UiTestSupport.h"
 #include "detection/CMailClientChecker.h"
 #include "support/EmbeddedResource.h"
-#include "platform/WindowsSession.h"
+#include "support/WindowsSession.h"
 #include "testlib/MemorySession.h"
-#include "testlib/TempFolder.h"
 #include "testlib/RecordingUserInterface.h"
+#include "testlib/TempFolder.h"
 #include "ui/CDlgMailwright.h"
 #include "ui/CDlgUpdate.h"
 #include "ui/CMailwrightApp.h"
-#include "UiTestSupport.h"
 
 namespace mailwright {
 namespace {

@@ -17,7 +17,7 @@
 
 #include "BuildConfig.h"
 #include "UpdateTestSupport.h"
-#include "platform/WindowsSession.h"
+#include "support/WindowsSession.h"
 #include "testlib/ScopedEnv.h"
 #include "testlib/TempFolder.h"
 #include "update/CUpdateThread.h"

@@ -372,16 +372,36 @@ std::vector<FailureCase> AccountFailures() {
 INSTANTIATE_TEST_SUITE_P(Steps, AccountFailureTest, ::testing::ValuesIn(AccountFailures()),
                          [](const auto& info) { return info.param.name; });
 
-TEST_F(WriterTest, WhatWasWrittenBeforeAFailureStays) {
-    WriteIdentity(m_memory, kMainIdentity, 1);
+TEST_F(WriterTest, AnAccountThatFailsHalfwayLeavesNothingWritten) {
+    WriteIdentity(m_memory, kMainIdentity, std::nullopt);
     m_faults->FailWrite("POP3 Server", ERROR_ACCESS_DENIED);
     ASSERT_TRUE(Write(Jan()));
-    const std::string account = kGlobalManager + "\\Accounts\\00000001";
-    EXPECT_EQ(Get(kGlobalManager, "Default Mail Account"), Sz("00000001"));
-    EXPECT_EQ(Get(kGlobalManager, "Account Name"), Dword(2));
-    EXPECT_EQ(Get(account, "SMTP Use Sicily"), Dword(2));
-    EXPECT_EQ(Get(account, "POP3 Server").code, ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(Get(account, "SMTP Server").code, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Get(kGlobalManager, "Default Mail Account").code, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Get(kGlobalManager, "Account Name").code, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Get(std::string("Identities\\") + kMainIdentity, "Identity Ordinal").code, ERROR_FILE_NOT_FOUND);
+    CRegistryKey accounts(m_memory);
+    EXPECT_EQ(accounts.OpenKey(HKEY_CURRENT_USER, kGlobalManager.c_str(), KEY_READ), ERROR_FILE_NOT_FOUND);
+    // The next account takes the number this one could not keep.
+    m_faults = std::make_shared<FaultyRegistry>(m_memory);
+    ScopedMemorySession session(WindowsVersion(5, 1), m_faults);
+    CIdentityRegWriter writer;
+    writer.SetAccountRegistry(Jan());
+    EXPECT_EQ(writer.m_accountKeyName, "00000001");
+}
+
+TEST_F(WriterTest, AnAccountThatCannotBeSavedIsReportedAndLeavesNothing) {
+    WriteIdentity(m_memory, kMainIdentity, 1);
+    m_faults->FailCommit(ERROR_ACCESS_DENIED);
+    auto thrown = Write(Jan());
+    ASSERT_TRUE(thrown);
+    EXPECT_EQ(thrown->GetKind(), 2);
+    EXPECT_EQ(thrown->GetMessageText(), AccessDenied("Error while configuring account. (14)"));
+    EXPECT_EQ(thrown->GetFile(), "IdentityRegWriter");
+    EXPECT_EQ(thrown->GetFunction(), "CIdentityRegWriter::SetAccountRegistry");
+    EXPECT_EQ(thrown->GetLine(), 196);
+    EXPECT_FALSE(m_writer.m_accountWritten);
+    EXPECT_EQ(Get(kGlobalManager, "Account Name").code, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Get(kGlobalManager + "\\Accounts\\00000001", "Account Name").code, ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(WriterTest, NoAccountToWrite) {

@@ -111,8 +111,21 @@ TEST_F(NewsgroupTest, RegistryFailureIsReportedWithoutTheSuccessMessage) {
     EXPECT_EQ(box.caption, "Error");
     EXPECT_EQ(box.style, MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     EXPECT_EQ(box.text, AccessDenied("Cannot access the account settings folder. (8)"));
-    // What was written before stays.
-    EXPECT_EQ(ReadStored(m_memory, HKEY_CURRENT_USER, kOutlookExpressRoot + "\\News", "Message Send HTML"), Dword(0));
+    // The settings are written all together or not at all.
+    EXPECT_EQ(ReadStored(m_memory, HKEY_CURRENT_USER, kOutlookExpressRoot + "\\News", "Message Send HTML").code,
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadStored(m_memory, HKEY_CURRENT_USER, kOutlookExpressRoot + "\\Trident\\International",
+                         "Default_CodePage").code,
+              ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(NewsgroupTest, SettingsThatCannotBeSavedAreReportedWithoutTheSuccessMessage) {
+    m_faults->FailCommit(ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(ApplyNewsgroupSettings(m_writer, WindowsVersion(6, 0)));
+    ASSERT_EQ(m_ui->Calls().size(), 1u);
+    EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Error);
+    EXPECT_EQ(m_ui->Calls()[0].text, AccessDenied("Error while configuring. (14)"));
+    EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows Mail"));
 }
 
 TEST_F(NewsgroupTest, MissingIdentityOnOlderWindowsIsReported) {

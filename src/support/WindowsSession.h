@@ -38,6 +38,7 @@ public:
     virtual std::string GetAppDataFolder() const;
 
     // The registry of the session; shared, so that open keys outlive a change of session.
+    // Null for the session without a prefix: no key exists and nothing can be written.
     virtual std::shared_ptr<RegistryStore> Registry() const;
 
     // The GetVersionExA stand-in; false when the session has no Windows version.
@@ -66,10 +67,11 @@ public:
     // The value of one variable of the session's environment; nothing when it has none.
     virtual std::optional<std::string> EnvironmentVariable(const std::string& name) const;
 
-    // The session the program works in: on first use, the session of the Wine prefix that
-    // the environment names (WinePrefixSession::FromEnvironment), until another is set.
-    static WindowsSession& Current();
-    // Replaces the current session and returns the previous one (tests and start-up).
+    // The session the program works in: the one set last, else the session without a
+    // prefix. Shared, so that a session replaced meanwhile lives on while a caller uses it.
+    static std::shared_ptr<WindowsSession> Current();
+    // Replaces the current session and returns the previous one (the programs' start-up
+    // sets the session of the prefix that the environment names; tests set their own).
     static std::shared_ptr<WindowsSession> SetCurrent(std::shared_ptr<WindowsSession> session);
 
 protected:

@@ -1,4 +1,4 @@
-#include "platform/WineServer.h"
+#include "registry/WineServer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

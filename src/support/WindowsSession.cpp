@@ -1,4 +1,4 @@
-#include "platform/WindowsSession.h"
+#include "support/WindowsSession.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -7,8 +7,6 @@
 #include <mutex>
 #include <vector>
 
-#include "registry/EmptyRegistry.h"
-#include "platform/WinePrefixSession.h"
 #include "support/TextUtil.h"
 
 namespace mailwright {
@@ -157,10 +155,7 @@ std::optional<std::string> WindowsSession::ToWindowsPath(const std::string& unix
     return best;
 }
 
-std::shared_ptr<RegistryStore> WindowsSession::Registry() const {
-    static const std::shared_ptr<RegistryStore> empty = std::make_shared<EmptyRegistry>();
-    return empty;
-}
+std::shared_ptr<RegistryStore> WindowsSession::Registry() const { return nullptr; }
 
 bool WindowsSession::GetVersionEx(OsVersionInfo&) const { return false; }
 
@@ -200,10 +195,10 @@ std::string WindowsSession::Architecture() const { return {}; }
 
 bool WindowsSession::IsWineRunning() const { return false; }
 
-WindowsSession& WindowsSession::Current() {
+std::shared_ptr<WindowsSession> WindowsSession::Current() {
     std::lock_guard<std::mutex> lock(g_sessionMutex);
-    if (!g_session) g_session = WinePrefixSession::FromEnvironment();
-    return *g_session;
+    if (!g_session) g_session = std::make_shared<WindowsSession>();
+    return g_session;
 }
 
 std::shared_ptr<WindowsSession> WindowsSession::SetCurrent(std::shared_ptr<WindowsSession> session) {

@@ -1,0 +1,342 @@
+// A big prefix, as an office suite and years of use leave one: user.reg of about 10 MB,
+// system.reg of about 30 MB. Each benchmark prints its figure next to its floor, the
+// same work done the plainest way (reading the files, writing user.reg once with
+// fsync), their ratio and the goal for that ratio; the whole-process ones also print the
+// peak memory next to its bound, 1.5 times the hives' size plus 30 MiB.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "registry/CRegistryKey.h"
+#include "registry/WineHive.h"
+#include "registry/WineHiveStore.h"
+
+namespace fs = std::filesystem;
+using namespace mailwright;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kLoadGoal = 5;
+constexpr double kProcessGoal = 3;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::uint8_t> Utf16(const std::string& text) {
+    std::vector<std::uint8_t> bytes;
+    for (char c : text) bytes.insert(bytes.end(), {static_cast<std::uint8_t>(c), 0});
+    bytes.insert(bytes.end(), {0, 0});
+    return bytes;
+}
+
+std::vector<std::uint8_t> Dword(std::uint32_t n) {
+    return {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n >> 16),
+            static_cast<std::uint8_t>(n >> 24)};
+}
+
+std::string Guid(unsigned n, unsigned salt) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%04X-%012llX}", n * 2654435761u + salt, (n >> 3) & 0xFFFF,
+                  0x4000 | (salt & 0xFFF), 0x8000 | (n & 0xFFF), 0x1000000ULL * salt + n);
+    return text;
+}
+
+// Adds a key below `parent` (the path separated by backslashes), changed, as a program would.
+RegistryKeyNode& Key(RegistryKeyNode& parent, const std::string& path) {
+    RegistryKeyNode* node = &parent;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos) end = path.size();
+        const std::u16string name(path.begin() + static_cast<std::ptrdiff_t>(start),
+                                  path.begin() + static_cast<std::ptrdiff_t>(end));
+        RegistryKeyNode* child = node->FindSubKey(name);
+        if (!child) {
+            child = &node->AddSubKey(name, 0x1d9d3a1b2c3d4e5ULL + start);
+            child->changed = true;
+        }
+        node = child;
+        start = end + 1;
+    }
+    return *node;
+}
+
+void Text(RegistryKeyNode& key, const char16_t* name, const std::string& text) { key.SetValue(name, REG_SZ, Utf16(text)); }
+
+// The fixture's hive with generated keys added until the text reaches `bytes`.
+std::string Grow(const std::string& fixture, size_t bytes, void (*add)(RegistryKeyNode&, unsigned)) {
+    WineHive hive;
+    std::string error;
+    if (!hive.Parse(fixture, error) || !hive.DecodeAll(error)) std::abort();
+    const size_t perRound = 2000;
+    size_t estimate = fixture.size();
+    for (unsigned n = 0; estimate < bytes; n += perRound) {
+        for (unsigned i = n; i < n + perRound; ++i) add(hive.Root(), i);
+        estimate = hive.Render().size();
+    }
+    return hive.Render();
+}
+
+// COM classes, interfaces and installer components, as an office suite registers them.
+void AddMachineKeys(RegistryKeyNode& root, unsigned n) {
+    const std::string clsid = "Software\\Classes\\CLSID\\" + Guid(n, 1);
+    Text(Key(root, clsid), u"", "Office Component " + std::to_string(n));
+    RegistryKeyNode& server = Key(root, clsid + "\\InprocServer32");
+    Text(server, u"", "C:\\Program Files\\Microsoft Office\\root\\Office16\\MSO" + std::to_string(n % 97) + ".DLL");
+    Text(server, u"ThreadingModel", "Apartment");
+    Text(Key(root, clsid + "\\ProgID"), u"", "Office.Component." + std::to_string(n));
+    const std::string iface = "Software\\Classes\\Interface\\" + Guid(n, 2);
+    Text(Key(root, iface), u"", "IOfficeThing" + std::to_string(n));
+    Text(Key(root, iface + "\\ProxyStubClsid32"), u"", "{00020424-0000-0000-C000-000000000046}");
+    RegistryKeyNode& typelib = Key(root, iface + "\\TypeLib");
+    Text(typelib, u"", Guid(n / 50, 3));
+    Text(typelib, u"Version", "2.8");
+    char component[40];
+    std::snprintf(component, sizeof component, "%08X%08X%08X%08X", n * 2246822519u, n, 0x5A5A0000u + n, n * 3266489917u);
+    RegistryKeyNode& installer = Key(
+        root, std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Components\\") +
+                  component);
+    Text(installer, u"00002109610090400000000000F01FEC",
+         "C:\\Program Files\\Microsoft Office\\root\\Office16\\1033\\file" + std::to_string(n) + ".dll");
+}
+
+// Years of use: recent files, dialog state in binary blobs, the settings of many programs.
+void AddUserKeys(RegistryKeyNode& root, unsigned n) {
+    static const char* const kApps[] = {"Word", "Excel", "PowerPoint", "Outlook", "Access", "Publisher"};
+    const std::string app = kApps[n % 6];
+    RegistryKeyNode& mru = Key(root, "Software\\Microsoft\\Office\\16.0\\" + app + "\\User MRU\\ADAL_" +
+                                         std::to_string(n / 40) + "\\File MRU");
+    const std::string item = "Item " + std::to_string(n % 40 + 1);
+    Text(mru, std::u16string(item.begin(), item.end()).c_str(),
+         "[F00000000][T01D9D3A1B2C3D4E5][O00000000]*C:\\users\\jan\\Documents\\Report " + std::to_string(n) + ".docx");
+    RegistryKeyNode& dialog = Key(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSavePidlMRU\\" +
+                                            std::to_string(n % 300));
+    std::vector<std::uint8_t> blob(96 + n % 64);
+    for (size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<std::uint8_t>(i * 7 + n);
+    dialog.SetValue(u"MRUListEx", REG_BINARY, Dword(n));
+    dialog.SetValue(std::u16string(u"") + static_cast<char16_t>(u'0' + n % 10), REG_BINARY, blob);
+    RegistryKeyNode& settings = Key(root, "Software\\Vendor" + std::to_string(n % 50) + "\\Application" +
+                                              std::to_string(n % 7) + "\\Settings\\Page" + std::to_string(n));
+    Text(settings, u"Caption", "Settings page " + std::to_string(n));
+    settings.SetValue(u"Left", REG_DWORD, Dword(n % 1280));
+    settings.SetValue(u"Top", REG_DWORD, Dword(n % 1024));
+}
+
+// The start identity of Outlook Express, so that an account can be created.
+std::string IdentityKeys() {
+    const std::string id = "{4B0A8E3C-1D2F-4E5A-9B6C-7D8E9F0A1B2C}";
+    return "\n[Identities] 1700000000\n#time=1da0a5f0e0b3c00\n\"Default User ID\"=\"" + id + "\"\n\"Last User ID\"=\"" +
+           id + "\"\n\n[Identities\\\\" + id + "] 1700000000\n#time=1da0a5f0e0b3c00\n\"Identity Ordinal\"=dword:00000001\n"
+           "\"User ID\"=\"" + id + "\"\n";
+}
+
+// In a temporary folder, or in $MAILWRIGHT_BENCH_PREFIX, kept and used again, for runs
+// under a profiler.
+class BigPrefix {
+public:
+    BigPrefix() {
+        if (const char* kept = std::getenv("MAILWRIGHT_BENCH_PREFIX"); kept && *kept) {
+            m_path = kept;
+            m_kept = true;
+            if (fs::exists(File("system.reg"))) return;
+        } else {
+            std::string pattern = (fs::temp_directory_path() / "mailwright-bench-XXXXXX").string();
+            if (!::mkdtemp(pattern.data())) std::abort();
+            m_path = pattern;
+        }
+        fs::create_directories(m_path + "/drive_c/users");
+        fs::create_directories(m_path + "/dosdevices");
+        if (!fs::exists(m_path + "/dosdevices/c:")) fs::create_directory_symlink("../drive_c", m_path + "/dosdevices/c:");
+        const std::string fixtures = MW_SOURCE_DIR "/tests/data/wine-prefix-win7-64/";
+        Write("user.reg", Grow(ReadText(fixtures + "user.reg") + IdentityKeys(), 10u << 20, AddUserKeys));
+        Write("system.reg", Grow(ReadText(fixtures + "system.reg"), 30u << 20, AddMachineKeys));
+    }
+    ~BigPrefix() {
+        if (!m_kept) fs::remove_all(m_path);
+    }
+    BigPrefix(const BigPrefix&) = delete;
+    BigPrefix& operator=(const BigPrefix&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string File(const char* name) const { return m_path + "/" + name; }
+    double HiveMiB() const {
+        return static_cast<double>(fs::file_size(File("user.reg")) + fs::file_size(File("system.reg"))) / (1 << 20);
+    }
+
+private:
+    void Write(const char* name, const std::string& text) const { std::ofstream(File(name), std::ios::binary) << text; }
+
+    std::string m_path;
+    bool m_kept = false;
+};
+
+const BigPrefix& Prefix() {
+    static const BigPrefix prefix;
+    return prefix;
+}
+
+struct Bytes {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+};
+
+// The floor of reading: the whole file into memory, nothing more.
+Bytes RawRead(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    ::fstat(fd, &st);
+    Bytes bytes{std::make_unique_for_overwrite<char[]>(static_cast<size_t>(st.st_size)), static_cast<size_t>(st.st_size)};
+    size_t done = 0;
+    while (done < bytes.size) {
+        const ssize_t got = ::read(fd, bytes.data.get() + done, bytes.size - done);
+        if (got <= 0) break;
+        done += static_cast<size_t>(got);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// The floor of writing: the bytes to a new file beside the hive, synced.
+void RawWrite(const std::string& path, const Bytes& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (::write(fd, bytes.data.get(), bytes.size) != static_cast<ssize_t>(bytes.size)) std::abort();
+    ::fsync(fd);
+    ::close(fd);
+    ::unlink(path.c_str());
+}
+
+struct ProcessRun {
+    double seconds = 0;
+    double peakMiB = 0;
+    int status = -1;
+};
+
+// Runs the command-line program on the prefix, its output thrown away.
+ProcessRun RunCli(const std::vector<std::string>& args) {
+    const auto start = Clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("WINEPREFIX", Prefix().Path().c_str(), 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        std::vector<char*> argv{const_cast<char*>(MW_CLI)};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(MW_CLI, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage {};
+    ::wait4(child, &status, 0, &usage);
+    return {Seconds(Clock::now() - start), static_cast<double>(usage.ru_maxrss) / 1024, status};
+}
+
+// Reports the figure's mean, its floor's mean, their ratio and the goal.
+void Report(benchmark::State& state, double figure, double floor, double goal) {
+    const double n = static_cast<double>(state.iterations());
+    state.counters["floor_ms"] = 1000 * floor / n;
+    state.counters["ratio"] = figure / floor;
+    state.counters["ratio_goal"] = goal;
+}
+
+void ReportPeak(benchmark::State& state, double peakMiB) {
+    state.counters["peak_MiB"] = peakMiB;
+    state.counters["peak_bound_MiB"] = 1.5 * Prefix().HiveMiB() + 30;
+}
+
+void LoadHive(benchmark::State& state, const char* name, HKEY root) {
+    const std::string path = Prefix().File(name);
+    double figure = 0, floor = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        benchmark::DoNotOptimize(RawRead(path).size);
+        floor += Seconds(Clock::now() - start);
+
+        start = Clock::now();
+        auto store = std::make_shared<WineHiveStore>(Prefix().Path());
+        CRegistryKey key(store);
+        if (key.OpenKey(root, "Software", KEY_READ) != ERROR_SUCCESS) state.SkipWithError("the hive cannot be read");
+        const double seconds = Seconds(Clock::now() - start);
+        figure += seconds;
+        state.SetIterationTime(seconds);
+    }
+    Report(state, figure, floor, kLoadGoal);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
+}
+
+void BM_LoadUserHive(benchmark::State& state) { LoadHive(state, "user.reg", HKEY_CURRENT_USER); }
+void BM_LoadSystemHive(benchmark::State& state) { LoadHive(state, "system.reg", HKEY_LOCAL_MACHINE); }
+
+// mailwright-cli create of an Outlook Express account, the whole process.
+void BM_CreateAccountProcess(benchmark::State& state) {
+    const std::vector<std::string> create = {"create", "--email", "jan.kowalski@gmail.com", "--client",
+                                             "outlook-express", "--quiet"};
+    if (RunCli(create).status != 0) state.SkipWithError("create fails");  // also writes providers.lst
+    double figure = 0, floor = 0, peak = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        const Bytes user = RawRead(Prefix().File("user.reg"));
+        benchmark::DoNotOptimize(RawRead(Prefix().File("system.reg")).size);
+        RawWrite(Prefix().File("floor.reg"), user);
+        floor += Seconds(Clock::now() - start);
+
+        const ProcessRun run = RunCli(create);
+        if (run.status != 0) state.SkipWithError("create fails");
+        figure += run.seconds;
+        peak = std::max(peak, run.peakMiB);
+        state.SetIterationTime(run.seconds);
+    }
+    Report(state, figure, floor, kProcessGoal);
+    ReportPeak(state, peak);
+}
+
+// mailwright-cli detect, the whole process.
+void BM_DetectProcess(benchmark::State& state) {
+    double figure = 0, floor = 0, peak = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        benchmark::DoNotOptimize(RawRead(Prefix().File("user.reg")).size);
+        benchmark::DoNotOptimize(RawRead(Prefix().File("system.reg")).size);
+        floor += Seconds(Clock::now() - start);
+
+        const ProcessRun run = RunCli({"detect"});
+        if (run.status != 0) state.SkipWithError("detect fails");
+        figure += run.seconds;
+        peak = std::max(peak, run.peakMiB);
+        state.SetIterationTime(run.seconds);
+    }
+    Report(state, figure, floor, kProcessGoal);
+    ReportPeak(state, peak);
+}
+
+}  // namespace
+
+BENCHMARK(BM_LoadUserHive)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_LoadSystemHive)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_CreateAccountProcess)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_DetectProcess)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+BENCHMARK_MAIN();

@@ -7,6 +7,7 @@
 
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
+#include "support/VeskBackgroundTask.h"
 #include "support/WinTypes.h"
 #include "writers/DefaultProfile.h"
 
@@ -96,5 +97,8 @@ void ConsoleUserInterface::ShowResult(const ResultMessage& message) {
     std::cout << message.text << std::endl;
     if (!message.infoUrl.empty()) std::cout << message.infoUrl << std::endl;
 }
+
+// Nothing else happens meanwhile; Ctrl-C ends the program as ever.
+void ConsoleUserInterface::WaitForTask(VeskBackgroundTask& task) { task.Wait(); }
 
 }  // namespace mailwright

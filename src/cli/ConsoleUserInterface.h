@@ -15,6 +15,7 @@ public:
     std::optional<std::string> AskUserName(const std::string& prompt) override;
     std::optional<std::string> ChooseProfile(const std::vector<std::string>& profiles, int outlookVersion) override;
     void ShowResult(const ResultMessage& message) override;
+    void WaitForTask(VeskBackgroundTask& task) override;
 
     // Answers for the dialogs, from the command line.
     void SetUserName(std::optional<std::string> name) { m_userName = std::move(name); }

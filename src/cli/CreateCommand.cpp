@@ -8,6 +8,7 @@
 #include "cli/CliCommands.h"
 #include "cli/ClientNames.h"
 #include "cli/ConsoleUserInterface.h"
+#include "cli/DiscoveryOptions.h"
 #include "creation/CMailAccountCreator.h"
 #include "providers/CProviderDatabase.h"
 #include "support/StringTable.h"
@@ -23,6 +24,7 @@ struct CreateOptions {
     std::optional<std::string> profile;
     std::string client;
     bool quiet = false;
+    DiscoverySettings discovery;
 };
 
 int Create(const CreateOptions& options) {
@@ -39,7 +41,9 @@ int Create(const CreateOptions& options) {
     console->SetProfile(options.profile);
     const std::shared_ptr<IUserInterface> previous = SetUserInterface(console);
     CProviderDatabase::EnsureDatabaseFile();
-    const bool created = CMailAccountCreator(options.email, options.name, options.quiet).Create(*client);
+    CMailAccountCreator creator(options.email, options.name, options.quiet);
+    creator.SetDiscoverySettings(options.discovery);
+    const bool created = creator.Create(*client);
     SetUserInterface(previous);
     return created ? 0 : Fail("create: no account was created", 1);
 }
@@ -60,6 +64,7 @@ void AddCreateCommand(CommandLine& cli) {
     create.add_option("--client", options->client, "The mail client: " + ClientNameList() + " (or live-mail)")
         ->type_name("CLIENT")
         ->required();
+    AddDiscoveryOptions(create, options->discovery);
 }
 
 }  // namespace mailwright::cli

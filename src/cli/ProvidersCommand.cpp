@@ -12,6 +12,8 @@
 
 #include "account/CAccount.h"
 #include "cli/CliCommands.h"
+#include "cli/DiscoveryOptions.h"
+#include "creation/CProviderDiscovery.h"
 #include "creation/ProviderLookup.h"
 #include "providers/CClientConfig.h"
 #include "providers/CClientConfigComparer.h"
@@ -134,6 +136,24 @@ int Lookup(const std::optional<std::string>& file, const std::string& domain) {
     return 0;
 }
 
+// Prints the record that discovery finds for the domain in the source format, under a
+// comment that says how it was found; every step's finding goes to stderr.
+int Discover(const std::string& domain, const DiscoverySettings& settings) {
+    CProviderDatabase::EnsureDatabaseFile();
+    CProviderDatabase database;
+    if (!database.Load())
+        return Fail(CProviderDatabase::GetDatabasePath().Str() + ": " + LoadString(IDS_ERR_LOCATING_DATABASE));
+    CProviderDiscovery discovery(database, settings);
+    const std::optional<CProviderDiscovery::Found> found = discovery.Discover(domain);
+    for (const std::string& note : discovery.GetNotes()) std::cerr << "mailwright-cli: " << note << "\n";
+    if (!found) return Fail("no settings found for the domain \"" + domain + "\"", 1);
+    CProviderDatabase record;
+    record.SetVersion(1);
+    record.Add(found->provider);
+    std::cout << "# Found: " << CProviderDiscovery::DescribeEvidence(*found) << "\n" << CProviderSource::Format(record);
+    return 0;
+}
+
 // --- clientConfig files ---------------------------------------------------------
 
 struct ConfigFile {
@@ -226,6 +246,7 @@ void AddProvidersCommands(CommandLine& cli) {
         std::string source, output, file, domain;
         std::optional<std::string> databaseFile;
         std::vector<std::string> configPaths;
+        DiscoverySettings discovery;
     };
     const auto args = std::make_shared<Arguments>();
 
@@ -243,6 +264,16 @@ void AddProvidersCommands(CommandLine& cli) {
     const std::string fileHelp = "Search this database instead of providers.lst of the application folder";
     lookup.add_option("--file", args->databaseFile, fileHelp)->type_name("FILE");
     lookup.add_option("DOMAIN", args->domain, "The domain of an e-mail address")->type_name("")->required();
+
+    CLI::App& discover =
+        cli.AddCommand(providers, "discover", "Print the settings that discovery finds for a domain the database lacks",
+                       [args] { return Discover(args->domain, args->discovery); });
+    discover.add_option("DOMAIN", args->domain, "The domain of an e-mail address")->type_name("")->required();
+    AddDiscoveryOptions(discover, args->discovery);
+    discover.footer("Asks the domain's mail servers (MX) for a provider of the database, then the domain's own "
+                    "clientConfig file over https; prints the record with a comment that says how it was found, and "
+                    "each step on stderr. The exit status is 1 when nothing is found.\n" +
+                    discover.get_footer());
 
     const std::string configHelp = "clientConfig files (autoconfig XML 1.1), or folders whose *.xml files are read";
     CLI::App& import = cli.AddCommand(providers, "import", "Print clientConfig files as records in the source format",

@@ -12,6 +12,7 @@
 #include "support/MailClientKind.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
+#include "support/VeskBackgroundTask.h"
 #include "support/VeskException.h"
 #include "support/WinTypes.h"
 #include "writers/CIdentityRegWriter.h"
@@ -112,6 +113,13 @@ void CMailAccountCreator::CreateSteps(std::int32_t client, bool& result) {
     if (m_displayName.empty()) m_displayName = SplitEmailAddress(m_emailAddress).localPart;
     m_domain = LookupDomainOf(m_emailAddress);
     CRefCountPtr<CProvider> provider = FindProviderOf(database, m_emailAddress);
+    std::optional<CProviderDiscovery::Found> discovered;
+    if (!provider) {
+        bool cancelled = false;
+        discovered = DiscoverProvider(database, cancelled);
+        if (cancelled) return;
+        if (discovered) provider = discovered->provider;
+    }
     if (!provider) {
         AppMessageBox(IDS_UNKNOWN_PROVIDER, MB_ICONEXCLAMATION);
         return;
@@ -126,8 +134,21 @@ void CMailAccountCreator::CreateSteps(std::int32_t client, bool& result) {
     }
     result = RunWriter(client, account);
     if (result && !m_silent)
-        UserInterface().ShowResult(
-            BuildCommentMessage(account->GetComment(), account->GetInfoUrl(), static_cast<MailClientKind>(client)));
+        UserInterface().ShowResult(BuildCommentMessage(account->GetComment(), account->GetInfoUrl(),
+                                                       static_cast<MailClientKind>(client),
+                                                       discovered ? CProviderDiscovery::DescribeOrigin(*discovered) : ""));
+}
+
+std::optional<CProviderDiscovery::Found> CMailAccountCreator::DiscoverProvider(const CProviderDatabase& database,
+                                                                               bool& cancelled) {
+    CProviderDiscovery discovery(database, m_discoverySettings);
+    const std::string domain = SplitEmailAddress(m_emailAddress).domain;
+    std::optional<CProviderDiscovery::Found> found;
+    VeskBackgroundTask task([&](std::stop_token stop) { found = discovery.Discover(domain, stop); });
+    UserInterface().WaitForTask(task);
+    task.Wait();
+    cancelled = task.IsCancelled();
+    return cancelled ? std::nullopt : std::move(found);
 }
 
 }  // namespace mailwright

@@ -16,13 +16,15 @@ unsigned RestartHint(MailClientKind client) {
 
 }  // namespace
 
-ResultMessage BuildCommentMessage(const std::string& comment, const std::string& infoUrl, MailClientKind client) {
+ResultMessage BuildCommentMessage(const std::string& comment, const std::string& infoUrl, MailClientKind client,
+                                  const std::string& origin) {
     ResultMessage message;
     message.infoUrl = infoUrl;
     if (const unsigned hint = RestartHint(client)) message.text = LoadString(hint) + "\n";
     message.text += LoadString(IDS_ACCOUNT_CREATED);
-    // Each instruction on a line of its own.
+    // Each sentence on a line of its own.
     message.text += "\n";
+    if (!origin.empty()) message.text += origin + "\n";
     message.text += LoadString(client == MailClientWindowsMail ? IDS_USERNAME_PASSWORD_HINT : IDS_PASSWORD_HINT);
     if (!comment.empty()) {
         const std::string header = LoadString(IDS_ADDITIONAL_INFORMATION);

@@ -73,6 +73,13 @@ CClientConfigImporter::Result CClientConfigImporter::Import(const CClientConfig&
     return result;
 }
 
+CClientConfigImporter::Result CClientConfigImporter::ImportFor(const CClientConfig& config, const std::string& domain) {
+    Result result;
+    result.problem = ProblemOf(config);
+    if (result.problem.empty()) result.records.push_back(MakeRecord(config, {domain}, domain));
+    return result;
+}
+
 CClientConfigImporter::UserNameForm CClientConfigImporter::FormOf(std::string_view userName) {
     if (userName == "%EMAILADDRESS%") return UserNameForm::WholeAddress;
     if (userName == "%EMAILLOCALPART%") return UserNameForm::LocalPart;

@@ -29,6 +29,11 @@ public:
 
     static Result Import(const CClientConfig& config);
 
+    // One record for an address on `domain` (a lower-case host name), whether or not the
+    // file lists that domain: the record lists only it, and host names named after the
+    // address's domain name it. The same file problems as Import give no record.
+    static Result ImportFor(const CClientConfig& config, const std::string& domain);
+
     static UserNameForm FormOf(std::string_view userName);
 
     // The record's secure-connection flag that makes the mail clients connect to the

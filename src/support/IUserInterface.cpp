@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "support/StringTable.h"
+#include "support/VeskBackgroundTask.h"
 #include "support/WinTypes.h"
 
 namespace mailwright {
@@ -20,6 +21,7 @@ public:
         return std::nullopt;
     }
     void ShowResult(const ResultMessage&) override {}
+    void WaitForTask(VeskBackgroundTask& task) override { task.Wait(); }
 };
 
 std::mutex g_uiMutex;

@@ -10,6 +10,8 @@
 
 namespace mailwright {
 
+class VeskBackgroundTask;
+
 // The text of the result dialog, with the range shown in bold.
 struct ResultMessage {
     std::string text;
@@ -40,6 +42,11 @@ public:
 
     // Shows the result of a successful creation.
     virtual void ShowResult(const ResultMessage& message) = 0;
+
+    // Waits for work that runs on its own thread and returns once it has ended. The Qt
+    // program keeps its windows painted under a busy cursor meanwhile, takes no other
+    // input and cancels the task on Esc or when a window is closed.
+    virtual void WaitForTask(VeskBackgroundTask& task) = 0;
 };
 
 // The interface in use. Without one set, boxes are not shown and dialogs are cancelled.

@@ -121,6 +121,11 @@ constexpr Entry kStrings[] = {
      "again."},
     {IDS_ERR_CONTROL_USER_NAME,
      "The username contains a control character, such as a line break or a tab. Remove it and try again."},
+    {IDS_FOUND_BY_MAIL_SERVERS,
+     "Your domain is not in the program's database. Its mail goes to the mail servers of %s, so "
+     "the account uses their settings."},
+    {IDS_FOUND_PUBLISHED_SETTINGS,
+     "Your domain is not in the program's database. The account uses the settings published by %s."},
     {IDS_APP_TITLE, "Brightfold Mailwright"},
     {IDS_DATABASE_FILE, "providers.lst"},
 };

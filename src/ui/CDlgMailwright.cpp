@@ -44,8 +44,10 @@ void SetTextIfChanged(QLineEdit* edit, const std::string& text) {
 
 }  // namespace
 
-CDlgMailwright::CDlgMailwright(QWidget* parent, std::string updateUrl)
-    : VeskTemplateDialog(parent, 265, 228, QStringLiteral("Mailwright")), m_updateThread(std::move(updateUrl)) {
+CDlgMailwright::CDlgMailwright(QWidget* parent, std::string updateUrl, DiscoverySettings discovery)
+    : VeskTemplateDialog(parent, 265, 228, QStringLiteral("Mailwright")),
+      m_updateThread(std::move(updateUrl)),
+      m_discovery(std::move(discovery)) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     CreateControls();
     OnInitDialog();
@@ -275,6 +277,7 @@ void CDlgMailwright::OnCreateAccount() {
     ShowUpdateIfRunning();
     try {
         CMailAccountCreator creator(m_strEmail, m_strDisplayName, false);
+        creator.SetDiscoverySettings(m_discovery);
         creator.Create(m_nClient == 0 ? MailClientOutlook : CMailClientChecker::GetInstance().m_systemClient);
     } catch (const Error::VeskException& e) {
         e.ReportError();

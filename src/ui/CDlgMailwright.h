@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "creation/CProviderDiscovery.h"
 #include "support/WindowsSession.h"
 #include "ui/CDlgUpdate.h"
 #include "ui/VeskDialogHeaderDrawer.h"
@@ -29,9 +30,10 @@ class CDlgMailwright : public VeskTemplateDialog, public IThreadContact {
     Q_OBJECT
 
 public:
-    // updateUrl replaces the built-in download address of the database; the program
-    // passes none, the tests a local server.
-    explicit CDlgMailwright(QWidget* parent = nullptr, std::string updateUrl = {});
+    // updateUrl replaces the built-in download address of the database, discovery the
+    // places where settings for a domain that the database lacks are looked for; the
+    // program passes neither, the tests local servers.
+    explicit CDlgMailwright(QWidget* parent = nullptr, std::string updateUrl = {}, DiscoverySettings discovery = {});
     ~CDlgMailwright() override;
 
     void SetIdle(bool idle) override;
@@ -109,6 +111,7 @@ private:
     bool m_bUpdateFailed = false;
     CUpdateThread m_updateThread;
     CDlgUpdate m_dlgUpdate;
+    DiscoverySettings m_discovery;
 };
 
 }  // namespace mailwright

@@ -11,6 +11,7 @@
 #include "ui/CDlgCustomUserName.h"
 #include "ui/CDlgProfileSelect.h"
 #include "ui/UiText.h"
+#include "ui/VeskBusyWait.h"
 #include "ui/VeskWidgets.h"
 
 namespace mailwright {
@@ -119,5 +120,7 @@ void CQtUserInterface::ShowResult(const ResultMessage& message) {
     CDlgComment dialog(message, OwnerWindow());
     RunModal(dialog);
 }
+
+void CQtUserInterface::WaitForTask(VeskBackgroundTask& task) { VeskBusyWait::Run(task); }
 
 }  // namespace mailwright

@@ -18,6 +18,7 @@ public:
     std::optional<std::string> AskUserName(const std::string& prompt) override;
     std::optional<std::string> ChooseProfile(const std::vector<std::string>& profiles, int outlookVersion) override;
     void ShowResult(const ResultMessage& message) override;
+    void WaitForTask(VeskBackgroundTask& task) override;
 };
 
 // A message box for a Windows style (MB_ buttons and icon). The application's boxes

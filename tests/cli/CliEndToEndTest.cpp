@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "registry/WineHiveStore.h"
+#include "testlib/LocalDiscovery.h"
 #include "testlib/MachineFixture.h"
 #include "testlib/RegistryFixture.h"
 #include "testlib/RunProgram.h"
@@ -45,12 +46,18 @@ class CreateCommandTest : public CliTest {
 protected:
     void SetUp() override { m_prefix.WriteUserHive(TempWinePrefix::UserKeys() + IdentityKeys()); }
 
+    // Discovery asks only the test's own servers.
     ProgramRun Create(const std::string& address, std::vector<std::string> more = {}) {
-        std::vector<std::string> args{"create", "--email", address, "--client", "outlook-express"};
+        const DiscoverySettings local = m_net.Settings();
+        std::vector<std::string> args{"create",       "--email",          address,           "--client",
+                                      "outlook-express", "--nameserver", local.nameserver, "--autoconfig-url",
+                                      local.autoconfigUrl};
         args.insert(args.end(), more.begin(), more.end());
         return Cli(args);
     }
     bool NothingWritten() { return Get(kManager, "Account Name").code == ERROR_FILE_NOT_FOUND; }
+
+    LocalDiscovery m_net;
 };
 
 TEST_F(CreateCommandTest, WritesTheWholeAccountIntoUserReg) {
@@ -112,6 +119,20 @@ TEST_F(CreateCommandTest, AskedLogOnNameComesFromTheCommandLine) {
     EXPECT_EQ(Get(kManager + "\\Accounts\\00000001", "POP3 User Name"), Sz("taro_jp"));
 }
 
+TEST_F(CreateCommandTest, DomainOutsideTheDatabaseIsServedByItsMailServersProvider) {
+    m_net.SetMx("company.test", {{10, "alt1.aspmx.l.google.com"}, {5, "aspmx.l.google.com"}});
+    const ProgramRun run = Create("jan@company.test");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Your account has been created successfully.\nYour domain is not in the program's database. "
+                           "Its mail goes to the mail servers of Gmail, so the account uses their settings.\n"),
+              std::string::npos)
+        << run.out;
+    const std::string account = kManager + "\\Accounts\\00000001";
+    EXPECT_EQ(Get(account, "Account Name"), Sz("jan@company.test"));
+    EXPECT_EQ(Get(account, "POP3 Server"), Sz("pop.gmail.com"));
+    EXPECT_EQ(Get(account, "POP3 User Name"), Sz("jan@company.test"));
+}
+
 TEST_F(CreateCommandTest, FailuresReachTheUserOnStandardError) {
     const std::string unknown =
         "Brightfold Mailwright: Unfortunately the program has not identified the email address and cannot "
@@ -152,6 +173,8 @@ TEST_F(CreateCommandTest, FailuresReachTheUserOnStandardError) {
 TEST_F(CreateCommandTest, OptionsThatCannotWork) {
     const std::vector<std::vector<std::string>> cases = {
         {"create", "--client", "outlook-express"},
+        {"create", "--email", "jan@x.test", "--client", "outlook-express", "--nameserver", "dns.example"},
+        {"create", "--email", "jan@x.test", "--client", "outlook-express", "--autoconfig-url", "ftp://x/{domain}"},
         {"create", "--email", "jan@gmail.com"},
         {"create", "--email", "jan@gmail.com", "--client", "thunderbird"},
         {"create", "--email", "jan@gmail.com", "--client", "none"},

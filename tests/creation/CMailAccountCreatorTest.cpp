@@ -11,7 +11,10 @@
 #include "registry/MemoryRegistry.h"
 #include "support/MailClientKind.h"
 #include "testlib/AccountFixture.h"
+#include "support/VeskBackgroundTask.h"
 #include "testlib/FakeProcessList.h"
+#include "testlib/Latch.h"
+#include "testlib/LocalDiscovery.h"
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/RegistryFixture.h"
@@ -55,9 +58,12 @@ protected:
         WriteProviderDatabase({example, host, asking});
     }
 
+    // Discovery asks only the test's own servers.
     bool Create(const std::string& address, const std::string& name, std::int32_t client = MailClientOutlookExpress,
                 bool silent = false) {
-        return CMailAccountCreator(address, name, silent).Create(client);
+        CMailAccountCreator creator(address, name, silent);
+        creator.SetDiscoverySettings(m_net.Settings(std::chrono::milliseconds(1500)));
+        return creator.Create(client);
     }
     StoredValue Get(const std::string& path, const char* name) {
         return ReadStored(m_memory, HKEY_CURRENT_USER, path, name);
@@ -76,6 +82,8 @@ protected:
     ScopedMemorySession m_session{WindowsVersion(5, 1), m_memory};
     ScopedRecordingUserInterface m_ui;
     FakeProcessList m_processes{{"/sbin/init", "C:\\windows\\system32\\explorer.exe"}};
+    Latch m_release;  // holds slow servers back; it outlives them
+    LocalDiscovery m_net;
 };
 
 TEST_F(CreatorTest, CreatesTheAccountAndShowsTheResult) {
@@ -138,8 +146,9 @@ TEST_F(CreatorTest, SubdomainsOfTheHostUseTheirOwnServers) {
         const bool created = Create(c.address, "");
         ASSERT_EQ(created, c.servers != nullptr);
         if (!created) {
-            ASSERT_EQ(Calls().size(), 1u);
-            EXPECT_EQ(Calls()[0].text, kUnknownProvider);
+            ASSERT_EQ(Calls().size(), 2u);
+            EXPECT_EQ(Calls()[0].kind, UiCall::Wait);
+            EXPECT_EQ(Calls()[1].text, kUnknownProvider);
             continue;
         }
         const std::string key = DefaultAccountKey();
@@ -152,12 +161,58 @@ TEST_F(CreatorTest, UnknownDomainIsToldEvenWhenSilent) {
     for (bool silent : {false, true}) {
         m_ui->ClearCalls();
         EXPECT_FALSE(Create("jan@nowhere.example", "", MailClientOutlookExpress, silent));
-        ASSERT_EQ(Calls().size(), 1u);
-        EXPECT_EQ(Calls()[0].kind, UiCall::Message);
-        EXPECT_EQ(Calls()[0].text, kUnknownProvider);
-        EXPECT_EQ(Calls()[0].style, MB_ICONEXCLAMATION);
+        ASSERT_EQ(Calls().size(), 2u);
+        EXPECT_EQ(Calls()[0].kind, UiCall::Wait);  // discovery, which found nothing
+        EXPECT_EQ(Calls()[1].kind, UiCall::Message);
+        EXPECT_EQ(Calls()[1].text, kUnknownProvider);
+        EXPECT_EQ(Calls()[1].style, MB_ICONEXCLAMATION);
     }
     EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(CreatorTest, DiscoveredSettingsMakeTheAccountAndTheResultSaysWhere) {
+    m_net.SetMx("company.test", {{10, "mx2.example.com"}});
+    m_net.SetClientConfig("other.test", ClientConfigXml());
+    const struct {
+        const char* address;
+        const char* pop3Server;
+        std::string origin;
+        std::string comment;
+    } cases[] = {
+        {"Jan@Company.test", "pop.example.com",
+         "Your domain is not in the program's database. Its mail goes to the mail servers of Example, so the "
+         "account uses their settings.",
+         "\n\nAdditional information:\n\n" + kComment},
+        {"jan@other.test", "pop.other.test",
+         "Your domain is not in the program's database. The account uses the settings published by other.test.", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        m_ui->ClearCalls();
+        ASSERT_TRUE(Create(c.address, ""));
+        const std::string key = DefaultAccountKey();
+        EXPECT_EQ(Get(key, "Account Name"), Sz(c.address));  // the address as typed
+        EXPECT_EQ(Get(key, "POP3 Server"), Sz(c.pop3Server));
+        ASSERT_EQ(Calls().size(), 2u);
+        EXPECT_EQ(Calls()[0].kind, UiCall::Wait);
+        EXPECT_EQ(Calls()[1].kind, UiCall::Result);
+        EXPECT_EQ(Calls()[1].text, kCreated + "\n" + c.origin + "\n" + kPassword + c.comment);
+    }
+}
+
+TEST_F(CreatorTest, CancelledDiscoveryEndsWithoutAWord) {
+    m_net.SetDnsHandler("slow.test", [this](const TestDnsServer::Query&) -> std::optional<std::string> {
+        m_release.Wait(std::chrono::seconds(10));
+        return std::nullopt;
+    });
+    m_net.SetClientConfig("slow.test", ClientConfigXml());
+    m_ui->SetWaitHandler([](VeskBackgroundTask& task) { task.Cancel(); });
+    EXPECT_FALSE(Create("jan@slow.test", ""));
+    m_release.Release();
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0].kind, UiCall::Wait);
+    EXPECT_TRUE(NothingWritten());
+    EXPECT_TRUE(m_net.Requests().empty());
 }
 
 TEST_F(CreatorTest, MissingOrEmptyDatabaseIsReportedUnlessSilent) {

@@ -47,3 +47,12 @@ TEST(CommentMessage, CommentFollowsABoldHeader) {
     EXPECT_EQ(message.text.substr(message.boldStart, message.boldLength), header);
     EXPECT_EQ(message.infoUrl, "http://x.example/");
 }
+
+TEST(CommentMessage, OriginOfDiscoveredSettingsFollowsTheSuccessMessage) {
+    FakeProcessList processes({"/sbin/init"});
+    const std::string origin = "Your domain is not in the program's database. The account uses the settings published by x.test.";
+    const ResultMessage message = BuildCommentMessage("Log in with your full address.", "", MailClientOutlook, origin);
+    const std::string header = "\n\nAdditional information:\n\n";
+    EXPECT_EQ(message.text, kCreated + "\n" + origin + "\n" + kPassword + header + "Log in with your full address.");
+    EXPECT_EQ(message.text.substr(message.boldStart, message.boldLength), header);
+}

@@ -160,3 +160,32 @@ TEST(CClientConfigImporter, SecureFlagByProtocolSocketAndPort) {
             << (c.incoming ? "POP3 " : "SMTP ") << CClientConfig::SocketName(c.socket) << " " << c.port;
     }
 }
+
+TEST(CClientConfigImporter, ImportForMakesOneRecordForTheAddresssDomainAlone) {
+    ServerText pop3 = kPop3Tls, smtp = kSmtpTls;
+    pop3.host = "pop.%EMAILDOMAIN%";
+    const struct {
+        const char* domain;
+        const char* pop3Server;
+    } cases[] = {
+        {"example.org", "pop.example.org"},    // one of the file's domains
+        {"company.test", "pop.company.test"},  // a domain the file does not list
+    };
+    for (const auto& c : cases) {
+        const auto result = CClientConfigImporter::ImportFor(Config(pop3, smtp), c.domain);
+        ASSERT_EQ(result.problem, "") << c.domain;
+        ASSERT_EQ(result.records.size(), 1u) << c.domain;
+        EXPECT_EQ(result.records[0]->m_domains, std::vector<std::string>{c.domain});
+        EXPECT_EQ(result.records[0]->m_pop3Server, c.pop3Server);
+        EXPECT_EQ(result.records[0]->m_smtpServer, "smtp.example.net");
+        EXPECT_EQ(result.records[0]->m_name, "Example Mail");
+    }
+    ServerText imap = kPop3Tls;
+    const auto noPop3 = CClientConfigImporter::ImportFor(
+        CClientConfig::Parse("<clientConfig version=\"1.1\"><emailProvider id=\"x\"><domain>example.net</domain>" +
+                             ServerXml("incomingServer", "imap", imap) + ServerXml("outgoingServer", "smtp", kSmtpTls) +
+                             "</emailProvider></clientConfig>"),
+        "company.test");
+    EXPECT_EQ(noPop3.problem, "no POP3 server");
+    EXPECT_TRUE(noPop3.records.empty());
+}

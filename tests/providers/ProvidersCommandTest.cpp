@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/EmbeddedResource.h"
+#include "testlib/LocalDiscovery.h"
 #include "testlib/TempFolder.h"
 
 extern char** environ;
@@ -164,6 +165,51 @@ TEST(ProvidersCommand, LookupExtractsOnlyAMissingDatabase) {
     tmp.WriteFile("Mailwright/providers.lst", "damaged");
     EXPECT_EQ(RunCli(tmp, {"lookup", "gmail.com"}).status, 1);
     EXPECT_EQ(tmp.ReadFile("Mailwright/providers.lst"), "damaged");
+}
+
+TEST(ProvidersCommand, DiscoverPrintsTheRecordAndHowItWasFound) {
+    TempFolder tmp;
+    LocalDiscovery net;
+    net.SetMx("company.test", {{10, "aspmx.l.google.com"}});
+    net.SetClientConfig("other.test", ClientConfigXml());
+    const DiscoverySettings local = net.Settings();
+    const auto discover = [&](const std::string& domain) {
+        return RunCli(tmp, {"discover", "--nameserver", local.nameserver, "--autoconfig-url", local.autoconfigUrl, domain});
+    };
+
+    const Result byMx = discover("company.test");
+    ASSERT_EQ(byMx.status, 0) << byMx.err;
+    EXPECT_EQ(byMx.out.rfind("# Found: mail servers of Gmail (MX aspmx.l.google.com)\n", 0), 0u) << byMx.out;
+    EXPECT_NE(byMx.out.find("pop3 = { server = \"pop.gmail.com\""), std::string::npos) << byMx.out;
+    EXPECT_NE(byMx.err.find("MX of company.test: aspmx.l.google.com, whose domain google.com the record \"Gmail\" lists"),
+              std::string::npos)
+        << byMx.err;
+
+    // The published record is source that compiles, for the domain alone.
+    const Result published = discover("other.test");
+    ASSERT_EQ(published.status, 0) << published.err;
+    const std::string url = net.Settings().autoconfigUrl;
+    EXPECT_EQ(published.out.rfind("# Found: settings published by other.test (" +
+                                      url.substr(0, url.find("{domain}")) + "other.test/config-v1.1.xml)\n",
+                                  0),
+              0u)
+        << published.out;
+    tmp.WriteFile("other.toml", published.out);
+    ASSERT_EQ(RunCli(tmp, {"compile", tmp.Sub("other.toml"), tmp.Sub("other.lst")}).status, 0);
+    const Result found = RunCli(tmp, {"lookup", "--file", tmp.Sub("other.lst"), "other.test"});
+    EXPECT_NE(found.out.find("pop3 server: pop.other.test\n"), std::string::npos) << found.out;
+    EXPECT_NE(found.out.find("domains: other.test\n"), std::string::npos) << found.out;
+
+    const Result nothing = discover("nowhere.test");
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_EQ(nothing.out, "");
+    EXPECT_NE(nothing.err.find("MX of nowhere.test: the domain does not exist\n"), std::string::npos) << nothing.err;
+    EXPECT_NE(nothing.err.find("no settings found for the domain \"nowhere.test\""), std::string::npos) << nothing.err;
+
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"discover", "--nameserver", "dns.test", "x.test"},
+                                                {"discover", "--autoconfig-url", "file:///{domain}", "x.test"},
+                                                {"discover"}})
+        EXPECT_EQ(RunCli(tmp, bad).status, 2) << bad[1];
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "testlib/RecordingUserInterface.h"
 
+#include "support/VeskBackgroundTask.h"
 #include "support/WinTypes.h"
 
 namespace mailwright::testing {
@@ -36,6 +37,12 @@ std::optional<std::string> RecordingUserInterface::ChooseProfile(const std::vect
 
 void RecordingUserInterface::ShowResult(const ResultMessage& message) {
     m_calls.push_back({UiCall::Result, message.text, {}, 0, {}, 0, message});
+}
+
+void RecordingUserInterface::WaitForTask(VeskBackgroundTask& task) {
+    m_calls.push_back({UiCall::Wait, {}, {}, 0, {}, 0, {}});
+    if (m_waitHandler) m_waitHandler(task);
+    task.Wait();
 }
 
 ScopedRecordingUserInterface::ScopedRecordingUserInterface()

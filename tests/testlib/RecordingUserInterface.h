@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,7 +12,7 @@ namespace mailwright::testing {
 
 // One call that reached the user interface.
 struct UiCall {
-    enum Kind { Message, Error, UserName, Profile, Result } kind;
+    enum Kind { Message, Error, UserName, Profile, Result, Wait } kind;
     std::string text;     // box text, prompt, or result text
     std::string caption;  // the error box's caption
     unsigned style = 0;
@@ -21,7 +22,8 @@ struct UiCall {
 };
 
 // A user interface that records every call, in order, and answers from a script.
-// Unscripted boxes answer IDOK; unscripted dialogs are cancelled.
+// Unscripted boxes answer IDOK; unscripted dialogs are cancelled; a wait for background
+// work blocks until the work ends, unless a wait handler says otherwise.
 class RecordingUserInterface : public IUserInterface {
 public:
     int MessageBox(const std::string& text, unsigned style) override;
@@ -29,10 +31,13 @@ public:
     std::optional<std::string> AskUserName(const std::string& prompt) override;
     std::optional<std::string> ChooseProfile(const std::vector<std::string>& profiles, int outlookVersion) override;
     void ShowResult(const ResultMessage& message) override;
+    void WaitForTask(VeskBackgroundTask& task) override;
 
     void ScriptBoxAnswer(int answer) { m_boxAnswers.push_back(answer); }
     void ScriptUserName(std::optional<std::string> name) { m_userNames.push_back(std::move(name)); }
     void ScriptProfile(std::optional<std::string> profile) { m_profiles.push_back(std::move(profile)); }
+    // How WaitForTask waits (cancelling the task, or as the Qt program waits).
+    void SetWaitHandler(std::function<void(VeskBackgroundTask&)> handler) { m_waitHandler = std::move(handler); }
 
     const std::vector<UiCall>& Calls() const { return m_calls; }
     void ClearCalls() { m_calls.clear(); }
@@ -42,6 +47,7 @@ private:
     std::deque<int> m_boxAnswers;
     std::deque<std::optional<std::string>> m_userNames;
     std::deque<std::optional<std::string>> m_profiles;
+    std::function<void(VeskBackgroundTask&)> m_waitHandler;
 };
 
 // Installs a recording interface for the lifetime of the object.

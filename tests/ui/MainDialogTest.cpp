@@ -5,7 +5,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "BuildConfig.h"
@@ -15,13 +17,17 @@
 #include "providers/CProviderDatabase.h"
 #include "support/StringTable.h"
 #include "support/WinTypes.h"
+#include "support/VeskBackgroundTask.h"
 #include "testlib/FakeProcessList.h"
+#include "testlib/Latch.h"
+#include "testlib/LocalDiscovery.h"
 #include "testlib/MachineFixture.h"
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/RegistryFixture.h"
 #include "testlib/TempWinePrefix.h"
 #include "ui/CDlgMailwright.h"
+#include "ui/VeskBusyWait.h"
 #include "ui/VeskHyperLink.h"
 #include "UiTestSupport.h"
 
@@ -46,7 +52,7 @@ protected:
         WriteIdentity(m_memory, kMainIdentity, 1);
         CMailClientChecker::ResetInstance();
         CProviderDatabase::EnsureDatabaseFile();
-        m_dialog = std::make_unique<CDlgMailwright>();
+        m_dialog = std::make_unique<CDlgMailwright>(nullptr, std::string(), m_net.Settings(std::chrono::seconds(2)));
     }
     void TearDown() override {
         m_dialog.reset();
@@ -84,6 +90,8 @@ protected:
     ScopedRecordingUserInterface m_ui;
     FakeProcessList m_processes{{"/sbin/init"}};
     std::optional<ScopedMemorySession> m_session;
+    Latch m_release;  // holds slow servers back; it outlives them
+    LocalDiscovery m_net;  // discovery asks only the test's own servers
     std::unique_ptr<CDlgMailwright> m_dialog;
 };
 
@@ -354,10 +362,85 @@ TEST_F(MainDialogTest, FailuresOfTheCreationAreShownAndLeaveTheDialogUsable) {
     Show();
     QTest::keyClicks(Email(), QStringLiteral("john@unknown-provider.example"));
     QTest::mouseClick(Create(), Qt::LeftButton);
-    ASSERT_EQ(m_ui->Calls().size(), 1u);
-    EXPECT_EQ(m_ui->Calls()[0].text.substr(0, 40), LoadString(IDS_UNKNOWN_PROVIDER).substr(0, 40));
+    ASSERT_EQ(m_ui->Calls().size(), 2u);
+    EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Wait);  // discovery, which found nothing
+    EXPECT_EQ(m_ui->Calls()[1].text.substr(0, 40), LoadString(IDS_UNKNOWN_PROVIDER).substr(0, 40));
     EXPECT_TRUE(m_dialog->isVisible());
     EXPECT_TRUE(Create()->isEnabled());
+}
+
+namespace {
+
+// Counts the paint events of a widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
+}  // namespace
+
+// Discovery of a domain whose DNS server holds its answer until the test lets it go, with
+// the recorded calls and the Qt program's own wait.
+class DiscoveryDialogTest : public MainDialogTest {
+protected:
+    void SetUp() override {
+        m_net.SetDnsHandler("slow.test", [this](const TestDnsServer::Query& query) -> std::optional<std::string> {
+            m_release.Wait(std::chrono::seconds(10));
+            return DnsReply::Error(query, DnsReply::kNameError);
+        });
+        m_ui->SetWaitHandler([](VeskBackgroundTask& task) { VeskBusyWait::Run(task); });
+        OnMachine(kXp);
+        Show();
+        QTest::keyClicks(Email(), QStringLiteral("john@slow.test"));
+    }
+    void TearDown() override {
+        m_release.Release();
+        MainDialogTest::TearDown();
+    }
+};
+
+TEST_F(DiscoveryDialogTest, WindowRepaintsUnderABusyCursorAndTakesNoInputMeanwhile) {
+    PaintCounter painted(m_dialog.get());
+    bool duringTheWait = false;
+    QTimer::singleShot(0, [&] {
+        duringTheWait = true;
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        const int before = painted.count;
+        m_dialog->update();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return painted.count > before; }, 5000));
+        // A second press and a typed letter meanwhile reach nothing.
+        QTest::mouseClick(Create(), Qt::LeftButton);
+        QTest::keyClicks(Email(), QStringLiteral("x"));
+        m_release.Release();
+    });
+    QTest::mouseClick(Create(), Qt::LeftButton);
+    EXPECT_TRUE(duringTheWait);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(Email()->toPlainText(), QStringLiteral("john@slow.test"));
+    ASSERT_EQ(m_ui->Calls().size(), 2u);
+    EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Wait);
+    EXPECT_EQ(m_ui->Calls()[1].text.substr(0, 40), LoadString(IDS_UNKNOWN_PROVIDER).substr(0, 40));
+    EXPECT_TRUE(m_dialog->isVisible());
+}
+
+TEST_F(DiscoveryDialogTest, EscCancelsDiscoveryAndLeavesTheDialogOpen) {
+    QTimer::singleShot(0, [&] { QTest::keyClick(Email(), Qt::Key_Escape); });
+    QTest::mouseClick(Create(), Qt::LeftButton);
+    // The user cancelled: no message follows, nothing is written.
+    ASSERT_EQ(m_ui->Calls().size(), 1u);
+    EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Wait);
+    EXPECT_FALSE(AccountWritten());
+    EXPECT_TRUE(m_dialog->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(m_net.Requests().empty());
 }
 
 TEST_F(MainDialogTest, ApplyMakesTheSystemsClientANewsgroupReader) {

@@ -28,6 +28,7 @@
 #include "testlib/AccountFixture.h"
 #include "testlib/FakeProcessList.h"
 #include "testlib/Latch.h"
+#include "testlib/LocalDiscovery.h"
 #include "testlib/MachineFixture.h"
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
@@ -104,7 +105,7 @@ protected:
     // Opens the main dialog, which starts the update at once.
     void Open(Answer first) {
         Serve(std::move(first));
-        m_dialog = std::make_unique<CDlgMailwright>(nullptr, m_server.Url("/db"));
+        m_dialog = std::make_unique<CDlgMailwright>(nullptr, m_server.Url("/db"), m_net.Settings());
         // The update dialog is a window of its own; the main dialog's is the only one alive.
         for (QWidget* window : QApplication::topLevelWidgets())
             if (auto* update = qobject_cast<CDlgUpdate*>(window)) m_update = update;
@@ -147,6 +148,7 @@ protected:
     std::atomic<int> m_requests{0};
     std::atomic<int> m_answered{0};
     TestHttpServer m_server;
+    LocalDiscovery m_net;  // discovery asks only the test's own servers
     std::unique_ptr<CDlgMailwright> m_dialog;
     CDlgUpdate* m_update = nullptr;
 };

@@ -1,0 +1,11 @@
+#pragma once
+#include "cli/CommandLine.h"
+#include "creation/CProviderDiscovery.h"
+
+namespace mailwright::cli {
+
+// Adds --nameserver and --autoconfig-url, which say where discovery looks for a domain
+// that the database does not list; a value discovery cannot use is a usage error.
+void AddDiscoveryOptions(CLI::App& command, DiscoverySettings& settings);
+
+}  // namespace mailwright::cli

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "creation/CProviderDiscovery.h"
+#include "testlib/DnsReply.h"
 #include "testlib/TestDnsServer.h"
 #include "testlib/TestHttpServer.h"
 

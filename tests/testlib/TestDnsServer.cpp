@@ -13,11 +13,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 12;
 
-void PutShort(std::string& out, unsigned value) {
-    out += static_cast<char>((value >> 8) & 0xFF);
-    out += static_cast<char>(value & 0xFF);
-}
-
 // The question's name and type; false when the query is not one DNS question.
 bool ReadQuestion(const std::string& bytes, TestDnsServer::Query& query) {
     std::size_t at = kHeaderSize;
@@ -32,21 +27,6 @@ bool ReadQuestion(const std::string& bytes, TestDnsServer::Query& query) {
     if (at + 4 > bytes.size()) return false;
     query.type = static_cast<std::uint16_t>((static_cast<unsigned char>(bytes[at]) << 8) | static_cast<unsigned char>(bytes[at + 1]));
     return true;
-}
-
-// The header and question of a reply to the query, with the answer count.
-std::string ReplyHead(const TestDnsServer::Query& query, int rcode, unsigned answers) {
-    std::string reply = query.bytes.substr(0, 2);                // the query's id
-    reply += static_cast<char>(0x81);                             // a response; recursion desired
-    reply += static_cast<char>(0x80 | (rcode & 0x0F));            // recursion available
-    PutShort(reply, 1);
-    PutShort(reply, answers);
-    PutShort(reply, 0);
-    PutShort(reply, 0);
-    reply += DnsReply::EncodeName(query.name);
-    PutShort(reply, query.type);
-    PutShort(reply, 1);
-    return reply;
 }
 
 }  // namespace
@@ -93,35 +73,5 @@ void TestDnsServer::Serve() {
             ::sendto(m_socket, reply->data(), reply->size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
     }
 }
-
-std::string DnsReply::EncodeName(const std::string& name) {
-    std::string encoded;
-    std::size_t from = 0;
-    while (from < name.size()) {
-        std::size_t dot = name.find('.', from);
-        if (dot == std::string::npos) dot = name.size();
-        encoded += static_cast<char>(dot - from);
-        encoded += name.substr(from, dot - from);
-        from = dot + 1;
-    }
-    return encoded + '\0';
-}
-
-std::string DnsReply::Answer(const TestDnsServer::Query& query, const std::vector<Mx>& exchangers) {
-    std::string reply = ReplyHead(query, 0, static_cast<unsigned>(exchangers.size()));
-    for (const Mx& mx : exchangers) {
-        reply += "\xC0\x0C";  // the question's name
-        PutShort(reply, kTypeMx);
-        PutShort(reply, 1);
-        reply += std::string("\0\0\x0E\x10", 4);  // an hour
-        const std::string host = EncodeName(mx.host);
-        PutShort(reply, static_cast<unsigned>(2 + host.size()));
-        PutShort(reply, static_cast<unsigned>(mx.preference));
-        reply += host;
-    }
-    return reply;
-}
-
-std::string DnsReply::Error(const TestDnsServer::Query& query, int rcode) { return ReplyHead(query, rcode, 0); }
 
 }  // namespace mailwright::testing

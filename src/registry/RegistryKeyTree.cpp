@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -11,6 +12,20 @@ namespace {
 
 constexpr std::size_t kFirstBlock = 16 * 1024;
 constexpr std::size_t kLargestBlock = 2 * 1024 * 1024;
+
+// A block of the largest size on a boundary of its size, in huge pages where the system
+// offers them: one fault instead of one per page.
+void* HugeBlock(std::size_t size) {
+    void* mapped = ::mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + size - 1) & ~(size - 1);
+    if (aligned > start) ::munmap(mapped, aligned - start);
+    if (const std::uintptr_t end = aligned + size; end < start + 2 * size) ::munmap(reinterpret_cast<void*>(end), start + 2 * size - end);
+    void* block = reinterpret_cast<void*>(aligned);
+    ::madvise(block, size, MADV_HUGEPAGE);
+    return block;
+}
 
 }  // namespace
 
@@ -25,11 +40,8 @@ void* RegistryKeyTree::Arena::Take(std::size_t bytes, std::size_t alignment) {
     if (!m_blocks.empty()) m_blocks.back().used = (m_blocks.back().used + alignment - 1) & ~(alignment - 1);
     if (m_blocks.empty() || m_blocks.back().used + bytes > m_blocks.back().size) {
         const std::size_t size = std::max(bytes, m_blocks.empty() ? kFirstBlock : std::min(2 * m_blocks.back().size, kLargestBlock));
-        // The largest blocks come with their pages: one call instead of a fault per page.
-        void* memory = size < kLargestBlock ? std::malloc(size)
-                                            : ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
-                                                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-        if (!memory || memory == MAP_FAILED) throw std::bad_alloc();
+        void* memory = size < kLargestBlock ? std::malloc(size) : HugeBlock(size);
+        if (!memory) throw std::bad_alloc();
         m_blocks.push_back(Block{static_cast<unsigned char*>(memory), size, 0});
     }
     Block& block = m_blocks.back();

@@ -240,14 +240,15 @@ size_t SkipBlanks(std::string_view line, size_t pos) {
 // Reads what follows a key line's closing bracket: the Unix seconds that may be there.
 bool ReadKeySeconds(std::string_view line, size_t pos, std::optional<std::uint64_t>& seconds, std::string& message) {
     pos = SkipBlanks(line, pos);
-    while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
-        seconds = seconds.value_or(0) * 10 + static_cast<std::uint64_t>(line[pos++] - '0');
-        if (*seconds > 0xFFFFFFFFULL) break;
-    }
-    if (!OnlyBlanksFrom(line, pos) || (seconds && *seconds > 0xFFFFFFFFULL)) {
+    const size_t first = pos;
+    std::uint64_t value = 0;
+    while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && value <= 0xFFFFFFFFULL)
+        value = value * 10 + static_cast<std::uint64_t>(line[pos++] - '0');
+    if (value > 0xFFFFFFFFULL || !OnlyBlanksFrom(line, pos)) {
         message = "unexpected text after the key name";
         return false;
     }
+    if (pos > first) seconds = value;
     return true;
 }
 

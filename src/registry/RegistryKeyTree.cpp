@@ -1,11 +1,10 @@
 #include "registry/RegistryKeyTree.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <new>
+
+#include "registry/HugeMemory.h"
 
 namespace mailwright {
 namespace {
@@ -13,26 +12,12 @@ namespace {
 constexpr std::size_t kFirstBlock = 16 * 1024;
 constexpr std::size_t kLargestBlock = 2 * 1024 * 1024;
 
-// A block of the largest size on a boundary of its size, in huge pages where the system
-// offers them: one fault instead of one per page.
-void* HugeBlock(std::size_t size) {
-    void* mapped = ::mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) return nullptr;
-    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = (start + size - 1) & ~(size - 1);
-    if (aligned > start) ::munmap(mapped, aligned - start);
-    if (const std::uintptr_t end = aligned + size; end < start + 2 * size) ::munmap(reinterpret_cast<void*>(end), start + 2 * size - end);
-    void* block = reinterpret_cast<void*>(aligned);
-    ::madvise(block, size, MADV_HUGEPAGE);
-    return block;
-}
-
 }  // namespace
 
 RegistryKeyTree::Arena::~Arena() {
     for (const Block& block : m_blocks) {
         if (block.size < kLargestBlock) std::free(block.memory);
-        else ::munmap(block.memory, block.size);
+        else GiveBackHugeMemory(block.memory, block.size);
     }
 }
 
@@ -40,7 +25,7 @@ void* RegistryKeyTree::Arena::Take(std::size_t bytes, std::size_t alignment) {
     if (!m_blocks.empty()) m_blocks.back().used = (m_blocks.back().used + alignment - 1) & ~(alignment - 1);
     if (m_blocks.empty() || m_blocks.back().used + bytes > m_blocks.back().size) {
         const std::size_t size = std::max(bytes, m_blocks.empty() ? kFirstBlock : std::min(2 * m_blocks.back().size, kLargestBlock));
-        void* memory = size < kLargestBlock ? std::malloc(size) : HugeBlock(size);
+        void* memory = size < kLargestBlock ? std::malloc(size) : TakeHugeMemory(size);
         if (!memory) throw std::bad_alloc();
         m_blocks.push_back(Block{static_cast<unsigned char*>(memory), size, 0});
     }

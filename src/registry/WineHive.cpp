@@ -1003,6 +1003,7 @@ public:
             const bool passed = ForEach(entries, [&](Entry entry) {
                 const Step step = Pass(entry, path[level], plain);
                 if (step == Step::Below) below.push_back(entry);
+                if (step == Step::Beside && !ShowsNewWowKey(entry)) return true;
                 return step == Step::Below || step == Step::Aside || Index(entry.line, error);
             });
             if (!passed) return false;
@@ -1017,15 +1018,19 @@ public:
 private:
     static constexpr size_t kAhead = 16;
 
-    // A key line, and where the part of its path not yet passed starts, from its bracket.
+    // A key line, where the part of its path not yet passed starts, and where the last
+    // Wow6432Node level passed ends (0: none), from its bracket.
     struct Entry {
         std::uint32_t line;
         std::uint32_t from;
+        std::uint32_t wowTo;
     };
     // What a line's path does at the next level of a lookup: goes on below it, ends
     // before it (the line is a key on the lookup's way), turns aside, or cannot be told
     // without indexing the line (odd or damaged text).
-    enum class Step { Below, Ends, Aside, Unsure };
+    // Beside: aside after a Wow6432Node level; a lookup that may step into that key needs
+    // to know that it exists, and one such line tells it.
+    enum class Step { Below, Ends, Aside, Beside, Unsure };
     enum class Match { Same, Other, Unsure };
 
     // Calls `f` for each entry not indexed yet (of every line when `entries` is null)
@@ -1035,7 +1040,7 @@ private:
         if (!entries) {
             for (size_t line = 0; line < m_brackets.size(); ++line) {
                 if (line + kAhead < m_brackets.size()) __builtin_prefetch(m_text.data() + m_brackets[line + kAhead]);
-                if (!m_indexed[line] && !f(Entry{static_cast<std::uint32_t>(line), 1})) return false;
+                if (!m_indexed[line] && !f(Entry{static_cast<std::uint32_t>(line), 1, 0})) return false;
             }
             return true;
         }
@@ -1067,6 +1072,14 @@ private:
         return bytes;
     }
 
+    // Whether the line is the first to show the Wow6432Node keys its path passes through
+    // (named by the text up to the last of them).
+    bool ShowsNewWowKey(const Entry& entry) {
+        std::string key(m_text.substr(m_brackets[entry.line] + 1, entry.wowTo - 1));
+        for (char& c : key) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return m_wowKeys.insert(std::move(key)).second;
+    }
+
     // Passes the line's next path component when it is `name` (`plain`: its plain form,
     // if any), and a Wow6432Node component before it, where a 32-bit lookup may step.
     Step Pass(Entry& entry, std::u16string_view name, std::string_view plain) {
@@ -1089,10 +1102,11 @@ private:
                 match = wow || RegistryNamesEqual(m_name, name) ? Match::Same : Match::Other;
                 length = next - at;
             }
-            if (match == Match::Other) return Step::Aside;
+            if (match == Match::Other) return entry.wowTo ? Step::Beside : Step::Aside;
             if (entry.from + length > UINT32_MAX) return Step::Unsure;
             entry.from += static_cast<std::uint32_t>(length);
             if (!wow) return Step::Below;
+            entry.wowTo = entry.from;
         }
     }
 
@@ -1157,6 +1171,7 @@ private:
     size_t m_left = 0;
     std::unordered_map<std::string, std::vector<Entry>> m_below;  // the lines below a path, by the path
     std::unordered_set<std::string> m_done;                    // paths whose every line is indexed
+    std::unordered_set<std::string> m_wowKeys;                 // Wow6432Node keys shown by a line indexed
     std::u16string m_name;
     HiveIndexer m_indexer;
 };

@@ -264,7 +264,7 @@ LONG TreeRegistryStore::EnumSubKey(const RegistryKeyPath& key, DWORD index, std:
         return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
     // The class keys of both places in name order; the user's name wins a tie.
     RegistryKeyNode* const* subkey = MergedAt<RegistryKeyNode*>(
-        found, index, [](const RegistryKeyNode& node) -> const std::vector<RegistryKeyNode*>& { return node.SubKeys(); },
+        found, index, [](const RegistryKeyNode& node) { return node.SubKeys(); },
         [](const RegistryKeyNode* k) -> std::u16string_view { return k->Name(); });
     if (!subkey) return ERROR_NO_MORE_ITEMS;
     name = (*subkey)->Name();

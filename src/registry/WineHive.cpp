@@ -1,6 +1,7 @@
 #include "registry/WineHive.h"
 
 #include <algorithm>
+#include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -77,18 +78,50 @@ bool DecodeUtf8(std::string_view text, size_t& pos, std::u16string& out) {
     return true;
 }
 
+// How many bytes two texts share at their start; eight at a time.
+size_t CommonPrefixLength(std::string_view a, std::string_view b) {
+    const size_t length = std::min(a.size(), b.size());
+    size_t same = 0;
+    for (; same + 8 <= length; same += 8) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a.data() + same, 8);
+        std::memcpy(&y, b.data() + same, 8);
+        if (x != y) return same + static_cast<size_t>(std::countr_zero(x ^ y) / 8);  // little-endian
+    }
+    while (same < length && a[same] == b[same]) ++same;
+    return same;
+}
+
+// The length of the run of plain ASCII at the start of `text`: no `terminator`, no
+// backslash, no byte of a UTF-8 sequence. Eight bytes at a time.
+size_t PlainRunLength(std::string_view text, char terminator) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    const auto hasByte = [](std::uint64_t word, unsigned char c) {
+        const std::uint64_t x = word ^ (kOnes * c);
+        return (x - kOnes) & ~x & kHighs;
+    };
+    size_t run = 0;
+    for (; run + 8 <= text.size(); run += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + run, 8);
+        if ((word & kHighs) | hasByte(word, '\\') | hasByte(word, static_cast<unsigned char>(terminator))) break;
+    }
+    while (run < text.size()) {
+        const auto c = static_cast<unsigned char>(text[run]);
+        if (c == static_cast<unsigned char>(terminator) || c == '\\' || c >= 0x80) break;
+        ++run;
+    }
+    return run;
+}
+
 enum class EscapedStep { Read, Ended, Failed };
 
 // Reads one piece of escaped text at `pos`, as Wine's parse_strW does: a run of plain
 // ASCII (nearly all of a hive, taken in one go), one escape or one UTF-8 character.
 // Ended: the unescaped `terminator` was read. Failed: the line ends first or holds bad UTF-8.
 EscapedStep ReadEscapedStep(std::string_view line, size_t& pos, char terminator, std::u16string& out) {
-    size_t end = pos;
-    while (end < line.size()) {
-        const auto c = static_cast<unsigned char>(line[end]);
-        if (c == static_cast<unsigned char>(terminator) || c == '\\' || c >= 0x80) break;
-        ++end;
-    }
+    const size_t end = pos + PlainRunLength(line.substr(pos), terminator);
     if (end > pos) {
         const size_t at = out.size();
         out.resize(at + (end - pos));
@@ -440,9 +473,7 @@ private:
     // text is the same are the same keys, and only the rest is decoded.
     RegistryKeyNode* FindOrAddKey(std::string_view line, size_t& pos) {
         const std::string_view path = line.substr(pos);
-        const size_t same = static_cast<size_t>(
-            std::mismatch(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(std::min(path.size(), m_lastPath.size())),
-                          m_lastPath.begin()).first - path.begin());
+        const size_t same = CommonPrefixLength(path, m_lastPath);
         size_t reused = 0;
         while (reused < m_nextStarts.size() && m_nextStarts[reused] <= same) ++reused;
         m_chain.resize(reused);

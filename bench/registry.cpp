@@ -10,6 +10,7 @@
 #include "registry/WineHive.h"
 #include "registry/WineHiveStore.h"
 #include "registry/CRegistryKey.h"
+#include "registry/CRegistryTransaction.h"
 
 namespace fs = std::filesystem;
 using namespace mailwright;
@@ -137,6 +138,26 @@ void BM_AccountWritesInto10MBUserHive(benchmark::State& state) {
     state.counters["writes"] = benchmark::Counter(25.0 * static_cast<double>(state.iterations()));
 }
 
+// The same writes in one transaction, as a writer makes them: one save at the commit.
+void BM_AccountTransactionInto10MBUserHive(benchmark::State& state) {
+    TempPrefix prefix;
+    prefix.Write("user.reg", LargeUserHive());
+    auto store = std::make_shared<WineHiveStore>(prefix.Path());
+    CRegistryKey key(store);
+    key.OpenKey(HKEY_CURRENT_USER, "Software", KEY_READ);  // the hive is read once, before timing
+    int account = 0;
+    for (auto _ : state) {
+        CRegistryTransaction transaction(store);
+        const std::string path =
+            "Software\\Microsoft\\Internet Account Manager\\Accounts\\bench" + std::to_string(account++);
+        if (key.CreateKey(HKEY_CURRENT_USER, path.c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+            state.SkipWithError("create failed");
+        for (int i = 0; i < 12; ++i) key.WriteString(("Text" + std::to_string(i)).c_str(), "pop.example.com");
+        for (int i = 0; i < 12; ++i) key.WriteDword(("Number" + std::to_string(i)).c_str(), 110);
+        if (transaction.Commit() != ERROR_SUCCESS) state.SkipWithError("commit failed");
+    }
+}
+
 // Reading the 10 MB hive from its file the first time.
 void BM_FirstReadOf10MBUserHive(benchmark::State& state) {
     TempPrefix prefix;
@@ -158,5 +179,6 @@ BENCHMARK(BM_Save10MBUserHive)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save10MBUserHiveAllKeys)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstReadOf10MBUserHive)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AccountWritesInto10MBUserHive)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AccountTransactionInto10MBUserHive)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 BENCHMARK_MAIN();

@@ -15,6 +15,9 @@ public:
     explicit HiveText(std::string text);
     // Takes the open file's descriptor; `size` is the file's size when it was read.
     HiveText(int fd, size_t size);
+    // Reads the whole file into memory, keeping its descriptor for Unchanged; false when
+    // it cannot be read.
+    bool Load();
     ~HiveText();
     HiveText(HiveText&& other) noexcept;
     HiveText& operator=(HiveText&& other) noexcept;
@@ -26,19 +29,22 @@ public:
 
     // The bytes from `offset` on, `length` of them; false when they cannot all be read.
     bool Read(size_t offset, size_t length, std::string& out) const;
-    bool InMemory() const { return m_fd < 0; }
+    bool InMemory() const { return m_fd < 0 || m_loaded; }
     // The whole text at once when it is held in memory.
-    std::string_view Memory() const { return m_memory; }
+    std::string_view Memory() const { return m_loaded ? std::string_view(m_loadedBytes, m_size) : m_memory; }
     // Whether the file still has the size and time it had (nothing changed it in place).
     bool Unchanged() const;
 
 private:
     void Close();
+    void Release();
 
     std::string m_memory;
     int m_fd = -1;
     size_t m_size = 0;
     long long m_modified = 0;  // nanoseconds
+    bool m_loaded = false;
+    char* m_loadedBytes = nullptr;  // the file's bytes after Load
 };
 
 }  // namespace mailwright

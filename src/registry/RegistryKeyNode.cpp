@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "registry/RegistryKeyTree.h"
 
@@ -38,7 +39,15 @@ struct NameBefore {
 
 int CompareRegistryNames(std::u16string_view a, std::u16string_view b) {
     const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
+    size_t i = 0;
+    // Units that are the same are the same lower-cased: skip them four at a time.
+    for (; i + 4 <= common; i += 4) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y) break;
+    }
+    for (; i < common; ++i) {
         const char16_t x = ToLowerUnit(a[i]);
         const char16_t y = ToLowerUnit(b[i]);
         if (x != y) return x < y ? -1 : 1;
@@ -68,26 +77,38 @@ size_t RegistryKeyNode::Depth() const {
 }
 
 RegistryKeyNode* RegistryKeyNode::FindSubKey(std::u16string_view name) const {
-    const auto it = std::lower_bound(m_subkeys.begin(), m_subkeys.end(), name, NameBefore{});
-    return it != m_subkeys.end() && RegistryNamesEqual((*it)->Name(), name) ? *it : nullptr;
+    const std::span<RegistryKeyNode* const> subkeys = SubKeys();
+    const auto it = std::lower_bound(subkeys.begin(), subkeys.end(), name, NameBefore{});
+    return it != subkeys.end() && RegistryNamesEqual((*it)->Name(), name) ? *it : nullptr;
 }
 
 RegistryKeyNode& RegistryKeyNode::AddSubKey(std::u16string_view name, std::uint64_t modified) {
     RegistryKeyNode& key = m_tree.MakeKey(name, this);
     if (modified != 0) key.SetModified(modified);  // a key of a hive being read gets its content later
-    // Hives are read in name order: most keys go last.
-    if (m_subkeys.empty() || CompareRegistryNames(m_subkeys.back()->Name(), name) < 0) {
-        m_subkeys.push_back(&key);
-    } else {
-        const auto it = std::lower_bound(m_subkeys.begin(), m_subkeys.end(), name, NameBefore{});
-        m_subkeys.insert(it, &key);
+    if (m_subkeyCount == m_subkeyCapacity) {
+        const std::uint32_t capacity = m_subkeyCapacity == 0 ? 1 : 2 * m_subkeyCapacity;
+        RegistryKeyNode** grown = m_tree.KeepKeyList(capacity);
+        std::copy(m_subkeys, m_subkeys + m_subkeyCount, grown);
+        m_subkeys = grown;
+        m_subkeyCapacity = capacity;
     }
+    // Hives are read in name order: most keys go last.
+    RegistryKeyNode** end = m_subkeys + m_subkeyCount;
+    RegistryKeyNode** at = end;
+    if (m_subkeyCount > 0 && CompareRegistryNames(end[-1]->Name(), name) >= 0)
+        at = std::lower_bound(m_subkeys, end, name, NameBefore{});
+    std::copy_backward(at, end, end + 1);
+    *at = &key;
+    ++m_subkeyCount;
     return key;
 }
 
 void RegistryKeyNode::RemoveSubKey(const RegistryKeyNode& subkey) {
-    const auto it = std::find(m_subkeys.begin(), m_subkeys.end(), &subkey);
-    if (it != m_subkeys.end()) m_subkeys.erase(it);
+    RegistryKeyNode** end = m_subkeys + m_subkeyCount;
+    RegistryKeyNode** at = std::find(m_subkeys, end, &subkey);
+    if (at == end) return;
+    std::copy(at + 1, end, at);
+    --m_subkeyCount;
 }
 
 RegistryKeyContent& RegistryKeyNode::Content() {

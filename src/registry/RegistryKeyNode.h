@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,7 +55,7 @@ public:
     RegistryKeyNode& AddSubKey(std::u16string_view name, std::uint64_t modified);
     // Takes a subkey out of the tree again (a change undone).
     void RemoveSubKey(const RegistryKeyNode& subkey);
-    const std::vector<RegistryKeyNode*>& SubKeys() const { return m_subkeys; }
+    std::span<RegistryKeyNode* const> SubKeys() const { return {m_subkeys, m_subkeyCount}; }
 
     // True for a key read from a hive whose content has not been decoded yet; the
     // content operations below need it decoded.
@@ -89,7 +90,9 @@ private:
     RegistryKeyTree& m_tree;
     RegistryKeyNode* m_parent;
     std::u16string_view m_name;  // kept by the tree
-    std::vector<RegistryKeyNode*> m_subkeys;
+    RegistryKeyNode** m_subkeys = nullptr;  // kept by the tree, in name order
+    std::uint32_t m_subkeyCount = 0;
+    std::uint32_t m_subkeyCapacity = 0;
     std::unique_ptr<RegistryKeyContent> m_content;
 };
 

@@ -62,6 +62,12 @@ const Item* MergedAt(const std::vector<TreeRegistryStore::Location>& places, DWO
     }
 }
 
+std::vector<std::u16string> Joined(std::span<const std::u16string> first, std::span<const std::u16string> second) {
+    std::vector<std::u16string> names(first.begin(), first.end());
+    names.insert(names.end(), second.begin(), second.end());
+    return names;
+}
+
 void Touch(RegistryKeyNode& node) {
     node.SetModified(RegistryTimeNow());
     node.changed = true;
@@ -80,7 +86,7 @@ std::vector<std::u16string> TreeRegistryStore::HivePath(const RegistryKeyPath& k
     return path;
 }
 
-LONG TreeRegistryStore::FollowLinks(Location& at, Walk& walk) {
+LONG TreeRegistryStore::FollowLinks(Location& at, Walk& walk, std::span<const std::u16string> next) {
     for (;;) {
         CheckLink(at.hive, *at.node);
         if (!at.node->isLink) break;
@@ -102,7 +108,7 @@ LONG TreeRegistryStore::FollowLinks(Location& at, Walk& walk) {
         } else {
             return ERROR_FILE_NOT_FOUND;
         }
-        Walk target{false, false, walk.linkDepth};
+        Walk target{false, false, walk.linkDepth, Joined(next, walk.then)};
         Location found;
         const LONG code =
             Locate(hive, std::span<const std::u16string>(parts).subspan(skip), target, found);
@@ -113,12 +119,13 @@ LONG TreeRegistryStore::FollowLinks(Location& at, Walk& walk) {
     return ERROR_SUCCESS;
 }
 
-LONG TreeRegistryStore::Descend(Location& at, const std::u16string& name, Walk& walk) {
+LONG TreeRegistryStore::Descend(Location& at, std::span<const std::u16string> names, Walk& walk) {
+    const std::u16string& name = names.front();
     // A 32-bit program in a 64-bit prefix passes through each Wow6432Node on its way.
     if (walk.view32 && at.hive == kMachineHive && !RegistryNamesEqual(name, kWow6432Node) && IsWin64()) {
         if (RegistryKeyNode* wow = at.node->FindSubKey(kWow6432Node)) {
             at.node = wow;
-            if (const LONG code = FollowLinks(at, walk); code != ERROR_SUCCESS) return code;
+            if (const LONG code = FollowLinks(at, walk, names); code != ERROR_SUCCESS) return code;
         }
     }
     RegistryKeyNode* child = at.node->FindSubKey(name);
@@ -126,21 +133,26 @@ LONG TreeRegistryStore::Descend(Location& at, const std::u16string& name, Walk& 
         if (!walk.create) return ERROR_FILE_NOT_FOUND;
         if (name.size() > kMaxKeyNameLength || at.node->Depth() + 1 > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
         if (const LONG code = PrepareChange(at); code != ERROR_SUCCESS) return code;
+        child = at.node->FindSubKey(name);  // the whole hive is there now
+    }
+    if (!child) {
         child = &at.node->AddSubKey(name, RegistryTimeNow());
         child->changed = true;
         m_transaction.undo.push_back(Undo{child, true, nullptr, false});
         MarkChanged(at);
     }
     at.node = child;
-    return FollowLinks(at, walk);
+    return FollowLinks(at, walk, names.subspan(1));
 }
 
 LONG TreeRegistryStore::Locate(int hive, std::span<const std::u16string> components, Walk& walk, Location& out) {
     LONG error = ERROR_SUCCESS;
     Location at{hive, HiveRoot(hive, error)};
     if (!at.node) return error;
-    for (const std::u16string& name : components)
-        if (const LONG code = Descend(at, name, walk); code != ERROR_SUCCESS) return code;
+    const LONG prepared = walk.then.empty() ? PrepareKeys(hive, components) : PrepareKeys(hive, Joined(components, walk.then));
+    if (prepared != ERROR_SUCCESS) return prepared;
+    for (size_t level = 0; level < components.size(); ++level)
+        if (const LONG code = Descend(at, components.subspan(level), walk); code != ERROR_SUCCESS) return code;
     out = at;
     return ERROR_SUCCESS;
 }
@@ -152,7 +164,7 @@ LONG TreeRegistryStore::LocateAll(const RegistryKeyPath& key, std::vector<Locati
     if (key.root != RegistryRoot::CurrentUser) hives.push_back(kMachineHive);
     LONG failure = ERROR_FILE_NOT_FOUND;
     for (int hive : hives) {
-        Walk walk{!key.nativeView, false, 0};
+        Walk walk{!key.nativeView, false, 0, {}};
         Location at;
         const LONG code = Locate(hive, path, walk, at);
         if (code == ERROR_SUCCESS) found.push_back(at);
@@ -163,11 +175,11 @@ LONG TreeRegistryStore::LocateAll(const RegistryKeyPath& key, std::vector<Locati
 
 LONG TreeRegistryStore::LocateForWrite(const RegistryKeyPath& key, bool create, Location& out) {
     const std::vector<std::u16string> path = HivePath(key);
-    Walk walk{!key.nativeView, false, 0};
+    Walk walk{!key.nativeView, false, 0, {}};
     if (key.root == RegistryRoot::ClassesRoot) {
         // A class key the user has is changed there; any other lives in the machine's classes.
         if (Locate(kUserHive, path, walk, out) == ERROR_SUCCESS) return ERROR_SUCCESS;
-        walk = Walk{!key.nativeView, create, 0};
+        walk = Walk{!key.nativeView, create, 0, {}};
         return Locate(kMachineHive, path, walk, out);
     }
     walk.create = create;
@@ -264,7 +276,7 @@ LONG TreeRegistryStore::EnumSubKey(const RegistryKeyPath& key, DWORD index, std:
         return code == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : code;
     // The class keys of both places in name order; the user's name wins a tie.
     RegistryKeyNode* const* subkey = MergedAt<RegistryKeyNode*>(
-        found, index, [](const RegistryKeyNode& node) -> const std::vector<RegistryKeyNode*>& { return node.SubKeys(); },
+        found, index, [](const RegistryKeyNode& node) { return node.SubKeys(); },
         [](const RegistryKeyNode* k) -> std::u16string_view { return k->Name(); });
     if (!subkey) return ERROR_NO_MORE_ITEMS;
     name = (*subkey)->Name();
@@ -337,6 +349,7 @@ LONG TreeRegistryStore::Change(const std::function<LONG()>& change) {
 LONG TreeRegistryStore::PrepareChange(const Location& at) {
     if (m_transaction.lockError != ERROR_SUCCESS) return m_transaction.lockError;
     if (const LONG code = ChangeRefusal(); code != ERROR_SUCCESS) return code;
+    if (const LONG code = PrepareWholeHive(at.hive); code != ERROR_SUCCESS) return code;
     if (const LONG code = Decode(at); code != ERROR_SUCCESS) return code;
     for (const Undo& undo : m_transaction.undo)
         if (undo.key == at.node && !undo.added) return ERROR_SUCCESS;

@@ -43,6 +43,11 @@ protected:
 
     // The hive's top key as it is now; null, with the error code, when the hive cannot be read.
     virtual RegistryKeyNode* HiveRoot(int hive, LONG& error) = 0;
+    // Makes sure the hive's tree holds the keys on the way to `path` and below it (the
+    // walk may step into a Wow6432Node at any level); the error code when it cannot.
+    virtual LONG PrepareKeys(int /*hive*/, std::span<const std::u16string> /*path*/) { return ERROR_SUCCESS; }
+    // Makes sure the hive's tree holds all of its keys, before a change to it.
+    virtual LONG PrepareWholeHive(int /*hive*/) { return ERROR_SUCCESS; }
     // Decodes a key that its hive holds only as text; the error code when it cannot be.
     virtual LONG DecodeKey(int /*hive*/, RegistryKeyNode& /*key*/) { return ERROR_SUCCESS; }
     // Makes sure the key's link flag is known.
@@ -76,6 +81,8 @@ private:
         bool view32 = false;
         bool create = false;
         int linkDepth = 0;
+        // The names the walk that followed a link into this one goes on with after it.
+        std::vector<std::u16string> then;
     };
     // A change to undo: a key added, or the content and flag a key had before.
     struct Undo {
@@ -92,8 +99,9 @@ private:
     };
 
     LONG Locate(int hive, std::span<const std::u16string> components, Walk& walk, Location& out);
-    LONG FollowLinks(Location& at, Walk& walk);
-    LONG Descend(Location& at, const std::u16string& name, Walk& walk);
+    // `next`: the names the walk descends after this key.
+    LONG FollowLinks(Location& at, Walk& walk, std::span<const std::u16string> next);
+    LONG Descend(Location& at, std::span<const std::u16string> names, Walk& walk);
     // The places of the key, the user's before the machine's for HKEY_CLASSES_ROOT.
     LONG LocateAll(const RegistryKeyPath& key, std::vector<Location>& found);
     LONG LocateForWrite(const RegistryKeyPath& key, bool create, Location& out);

@@ -1,11 +1,14 @@
 #include "registry/WineHive.h"
 
 #include <algorithm>
+#include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace mailwright {
 namespace {
@@ -77,18 +80,50 @@ bool DecodeUtf8(std::string_view text, size_t& pos, std::u16string& out) {
     return true;
 }
 
+// How many bytes two texts share at their start; eight at a time.
+size_t CommonPrefixLength(std::string_view a, std::string_view b) {
+    const size_t length = std::min(a.size(), b.size());
+    size_t same = 0;
+    for (; same + 8 <= length; same += 8) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a.data() + same, 8);
+        std::memcpy(&y, b.data() + same, 8);
+        if (x != y) return same + static_cast<size_t>(std::countr_zero(x ^ y) / 8);  // little-endian
+    }
+    while (same < length && a[same] == b[same]) ++same;
+    return same;
+}
+
+// The length of the run of plain ASCII at the start of `text`: no `terminator`, no
+// backslash, no byte of a UTF-8 sequence. Eight bytes at a time.
+size_t PlainRunLength(std::string_view text, char terminator) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    const auto hasByte = [](std::uint64_t word, unsigned char c) {
+        const std::uint64_t x = word ^ (kOnes * c);
+        return (x - kOnes) & ~x & kHighs;
+    };
+    size_t run = 0;
+    for (; run + 8 <= text.size(); run += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + run, 8);
+        if ((word & kHighs) | hasByte(word, '\\') | hasByte(word, static_cast<unsigned char>(terminator))) break;
+    }
+    while (run < text.size()) {
+        const auto c = static_cast<unsigned char>(text[run]);
+        if (c == static_cast<unsigned char>(terminator) || c == '\\' || c >= 0x80) break;
+        ++run;
+    }
+    return run;
+}
+
 enum class EscapedStep { Read, Ended, Failed };
 
 // Reads one piece of escaped text at `pos`, as Wine's parse_strW does: a run of plain
 // ASCII (nearly all of a hive, taken in one go), one escape or one UTF-8 character.
 // Ended: the unescaped `terminator` was read. Failed: the line ends first or holds bad UTF-8.
 EscapedStep ReadEscapedStep(std::string_view line, size_t& pos, char terminator, std::u16string& out) {
-    size_t end = pos;
-    while (end < line.size()) {
-        const auto c = static_cast<unsigned char>(line[end]);
-        if (c == static_cast<unsigned char>(terminator) || c == '\\' || c >= 0x80) break;
-        ++end;
-    }
+    const size_t end = pos + PlainRunLength(line.substr(pos), terminator);
     if (end > pos) {
         const size_t at = out.size();
         out.resize(at + (end - pos));
@@ -207,14 +242,15 @@ size_t SkipBlanks(std::string_view line, size_t pos) {
 // Reads what follows a key line's closing bracket: the Unix seconds that may be there.
 bool ReadKeySeconds(std::string_view line, size_t pos, std::optional<std::uint64_t>& seconds, std::string& message) {
     pos = SkipBlanks(line, pos);
-    while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
-        seconds = seconds.value_or(0) * 10 + static_cast<std::uint64_t>(line[pos++] - '0');
-        if (*seconds > 0xFFFFFFFFULL) break;
-    }
-    if (!OnlyBlanksFrom(line, pos) || (seconds && *seconds > 0xFFFFFFFFULL)) {
+    const size_t first = pos;
+    std::uint64_t value = 0;
+    while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && value <= 0xFFFFFFFFULL)
+        value = value * 10 + static_cast<std::uint64_t>(line[pos++] - '0');
+    if (value > 0xFFFFFFFFULL || !OnlyBlanksFrom(line, pos)) {
         message = "unexpected text after the key name";
         return false;
     }
+    if (pos > first) seconds = value;
     return true;
 }
 
@@ -318,6 +354,38 @@ public:
             return false;
         }
         return CloseBlock(m_text.Size(), error);
+    }
+
+    // For a text held in memory: reads the header and hands each key line's opening
+    // bracket to `onKeyLine`, reading no key line further.
+    template <class OnKeyLine>
+    bool FindKeyLines(std::string& arch, size_t& headerLength, OnKeyLine onKeyLine, std::string& error) {
+        const std::string_view text = m_text.Memory();
+        headerLength = text.size();
+        size_t start = ReadHeader(text, 0, arch);
+        if (start == kFailed) {
+            error = LineError(m_text, m_errorOffset, m_message);
+            return false;
+        }
+        if (!m_headerSeen) {
+            error = "line 1: not a Wine registry file";
+            return false;
+        }
+        if (start == std::string_view::npos) return true;
+        headerLength = start - 1;
+        for (; start != std::string_view::npos; start = NextKeyLine(text, start)) onKeyLine(SkipBlanks(text, start));
+        return true;
+    }
+
+    // For a text held in memory: indexes the key line at `start`, whose key's lines end
+    // at `end`. A key given more than once is merged as in Run, provided its lines are
+    // indexed in the order of the text.
+    bool IndexKeyLine(size_t start, size_t end, std::string& error) {
+        const bool indexed = KeyLine(m_text.Memory(), 0, start);
+        if (!indexed) error = LineError(m_text, start, m_message);
+        const bool closed = indexed && CloseBlock(end, error);
+        m_key = nullptr;
+        return closed;
     }
 
 private:
@@ -440,9 +508,7 @@ private:
     // text is the same are the same keys, and only the rest is decoded.
     RegistryKeyNode* FindOrAddKey(std::string_view line, size_t& pos) {
         const std::string_view path = line.substr(pos);
-        const size_t same = static_cast<size_t>(
-            std::mismatch(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(std::min(path.size(), m_lastPath.size())),
-                          m_lastPath.begin()).first - path.begin());
+        const size_t same = CommonPrefixLength(path, m_lastPath);
         size_t reused = 0;
         while (reused < m_nextStarts.size() && m_nextStarts[reused] <= same) ++reused;
         m_chain.resize(reused);
@@ -893,6 +959,223 @@ bool WriteKey(const RegistryKeyNode& node, TextAssembler& out) {
 
 }  // namespace
 
+// The key lines of a hive read whole by OpenFile, indexed path by path as lookups ask for
+// them. A lookup needs the lines of the keys on its way and below its end; each level of
+// its path narrows the lines of the level above, and the lines found for a level are
+// kept for the next lookup that passes there.
+class WineHive::LazyIndex {
+public:
+    LazyIndex(const HiveText& text, RegistryKeyTree& tree, const WineHive& hive)
+        : m_text(text.Memory()), m_indexer(text, tree, hive) {}
+
+    // Adds the key line whose opening bracket is at `bracket`; key lines come in the
+    // order of the text.
+    void AddLine(size_t bracket) { m_brackets.push_back(bracket); }
+    // After the last line.
+    void Start() {
+        m_indexed.assign(m_brackets.size(), false);
+        m_left = m_brackets.size();
+    }
+    size_t Lines() const { return m_brackets.size(); }
+
+    bool Complete() const { return m_left == 0; }
+
+    bool IndexAll(std::string& error) {
+        for (size_t line = 0; line < m_brackets.size(); ++line)
+            if (!m_indexed[line] && !Index(line, error)) return false;
+        return true;
+    }
+
+    bool IndexPath(std::span<const std::u16string> path, std::string& error) {
+        if (Complete()) return true;
+        const std::vector<Entry>* entries = nullptr;  // null: every line
+        std::string prefix;  // the levels passed, lower-cased where plain, for the lists kept
+        for (size_t level = 0; level < path.size(); ++level) {
+            const std::string plain = PlainLowerCase(path[level]);
+            prefix += level > 0 ? "\\" : "";
+            prefix += plain.empty() ? Utf16Bytes(path[level]) : plain;
+            if (m_done.contains(prefix)) return true;
+            if (const auto kept = m_below.find(prefix); kept != m_below.end()) {
+                entries = &kept->second;
+                continue;
+            }
+            std::vector<Entry> below;
+            const bool passed = ForEach(entries, [&](Entry entry) {
+                const Step step = Pass(entry, path[level], plain);
+                if (step == Step::Below) below.push_back(entry);
+                if (step == Step::Beside && !ShowsNewWowKey(entry)) return true;
+                return step == Step::Below || step == Step::Aside || Index(entry.line, error);
+            });
+            if (!passed) return false;
+            entries = &(m_below[prefix] = std::move(below));
+        }
+        if (!ForEach(entries, [&](Entry entry) { return Index(entry.line, error); })) return false;
+        m_below.erase(prefix);
+        m_done.insert(prefix);
+        return true;
+    }
+
+private:
+    static constexpr size_t kAhead = 16;
+
+    // A key line, where the part of its path not yet passed starts, and where the last
+    // Wow6432Node level passed ends (0: none), from its bracket.
+    struct Entry {
+        std::uint32_t line;
+        std::uint32_t from;
+        std::uint32_t wowTo;
+    };
+    // What a line's path does at the next level of a lookup: goes on below it, ends
+    // before it (the line is a key on the lookup's way), turns aside, or cannot be told
+    // without indexing the line (odd or damaged text).
+    // Beside: aside after a Wow6432Node level; a lookup that may step into that key needs
+    // to know that it exists, and one such line tells it.
+    enum class Step { Below, Ends, Aside, Beside, Unsure };
+    enum class Match { Same, Other, Unsure };
+
+    // Calls `f` for each entry not indexed yet (of every line when `entries` is null)
+    // until it returns false.
+    template <class F>
+    bool ForEach(const std::vector<Entry>* entries, F f) {
+        if (!entries) {
+            for (size_t line = 0; line < m_brackets.size(); ++line) {
+                if (line + kAhead < m_brackets.size()) __builtin_prefetch(m_text.data() + m_brackets[line + kAhead]);
+                if (!m_indexed[line] && !f(Entry{static_cast<std::uint32_t>(line), 1, 0})) return false;
+            }
+            return true;
+        }
+        const Entry* list = entries->data();
+        for (size_t i = 0; i < entries->size(); ++i) {
+            // The lines lie far apart in the text: ask for later ones early.
+            if (i + kAhead < entries->size()) __builtin_prefetch(m_text.data() + Position(list[i + kAhead]));
+            if (!m_indexed[list[i].line] && !f(list[i])) return false;
+        }
+        return true;
+    }
+
+    size_t Position(const Entry& entry) const { return m_brackets[entry.line] + entry.from; }
+
+    // The name lower-cased when it is plain ASCII as a key path writes it unescaped; empty
+    // otherwise.
+    static std::string PlainLowerCase(std::u16string_view name) {
+        std::string plain;
+        for (char16_t c : name) {
+            if (c < 0x20 || c > 0x7E || c == u'\\' || c == u'[' || c == u']') return {};
+            plain += static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c);
+        }
+        return plain;
+    }
+
+    static std::string Utf16Bytes(std::u16string_view name) {
+        std::string bytes(1, '\0');  // never the same as a plain name
+        for (char16_t c : name) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        return bytes;
+    }
+
+    // Whether the line is the first to show the Wow6432Node keys its path passes through
+    // (named by the text up to the last of them).
+    bool ShowsNewWowKey(const Entry& entry) {
+        std::string key(m_text.substr(m_brackets[entry.line] + 1, entry.wowTo - 1));
+        for (char& c : key) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return m_wowKeys.insert(std::move(key)).second;
+    }
+
+    // Passes the line's next path component when it is `name` (`plain`: its plain form,
+    // if any), and a Wow6432Node component before it, where a 32-bit lookup may step.
+    Step Pass(Entry& entry, std::u16string_view name, std::string_view plain) {
+        for (;;) {
+            const size_t at = Position(entry);
+            if (at >= m_text.size()) return Step::Unsure;
+            if (m_text[at] == ']') return Step::Ends;
+            const std::string_view rest = m_text.substr(at, kMaxKeyNameLength + 2);
+            size_t length = 0;
+            Match match = plain.empty() ? Match::Unsure : Compare(rest, plain, length);
+            bool wow = false;
+            if (match == Match::Other) {
+                match = Compare(rest, "wow6432node", length);
+                wow = match == Match::Same;
+            }
+            if (match == Match::Unsure) {
+                size_t next = at;
+                if (!DecodeComponent(next)) return Step::Unsure;
+                wow = !RegistryNamesEqual(m_name, name) && RegistryNamesEqual(m_name, u"Wow6432Node");
+                match = wow || RegistryNamesEqual(m_name, name) ? Match::Same : Match::Other;
+                length = next - at;
+            }
+            if (match == Match::Other) return entry.wowTo ? Step::Beside : Step::Aside;
+            if (entry.from + length > UINT32_MAX) return Step::Unsure;
+            entry.from += static_cast<std::uint32_t>(length);
+            if (!wow) return Step::Below;
+            entry.wowTo = entry.from;
+        }
+    }
+
+    // Whether the path component at the start of `rest` is `plain` (lower-cased ASCII),
+    // read as plain bytes: Unsure where an escape, UTF-8, a control character or the end
+    // of the text leaves it open. On Same, `length` is the component's with its
+    // separator (not with the closing bracket after the last one).
+    static Match Compare(std::string_view rest, std::string_view plain, size_t& length) {
+        const auto separatorAt = [&](size_t i) { return i + 1 < rest.size() && rest[i] == '\\' && rest[i + 1] == '\\'; };
+        for (size_t i = 0; i <= plain.size(); ++i) {
+            if (i + 1 >= rest.size()) return Match::Unsure;
+            const auto c = static_cast<unsigned char>(rest[i]);
+            if (c >= 0x80 || c < 0x20) return Match::Unsure;
+            if (c == ']' || separatorAt(i)) {
+                if (i < plain.size()) return Match::Other;  // a shorter name
+                length = c == ']' ? i : i + 2;
+                return Match::Same;
+            }
+            if (c == '\\') return Match::Unsure;         // an escape
+            if (i == plain.size()) return Match::Other;  // a longer name
+            if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != static_cast<unsigned char>(plain[i])) return Match::Other;
+        }
+        return Match::Unsure;
+    }
+
+    // Reads the path component at `at` into m_name as the indexer does, moving `at` past
+    // its separator or to the closing bracket; false for text only indexing can judge.
+    bool DecodeComponent(size_t& at) {
+        const void* found = std::memchr(m_text.data() + at, '\n', m_text.size() - at);
+        const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - m_text.data()) : m_text.size();
+        std::string_view line = m_text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        m_name.clear();
+        size_t pos = 0;
+        EscapedStep step;
+        while ((step = ReadEscapedStep(line, pos, ']', m_name)) == EscapedStep::Read && m_name.back() != u'\\') {
+        }
+        if (step == EscapedStep::Failed) return false;
+        if (step == EscapedStep::Read) m_name.pop_back();  // the separator
+        if (m_name.empty() || m_name.size() > kMaxKeyNameLength) return false;
+        at += step == EscapedStep::Ended ? pos - 1 : pos;
+        return true;
+    }
+
+    // The start of the line whose opening bracket is at `bracket`.
+    size_t LineStart(size_t bracket) const {
+        while (bracket > 0 && IsBlank(m_text[bracket - 1])) --bracket;
+        return bracket;
+    }
+
+    bool Index(size_t line, std::string& error) {
+        const size_t end = line + 1 < m_brackets.size() ? LineStart(m_brackets[line + 1]) - 1 : m_text.size();
+        if (!m_indexer.IndexKeyLine(LineStart(m_brackets[line]), end, error)) return false;
+        m_indexed[line] = true;
+        --m_left;
+        return true;
+    }
+
+    std::string_view m_text;
+    std::vector<size_t> m_brackets;
+    std::vector<bool> m_indexed;
+    size_t m_left = 0;
+    std::unordered_map<std::string, std::vector<Entry>> m_below;  // the lines below a path, by the path
+    std::unordered_set<std::string> m_done;                    // paths whose every line is indexed
+    std::unordered_set<std::string> m_wowKeys;                 // Wow6432Node keys shown by a line indexed
+    std::u16string m_name;
+    HiveIndexer m_indexer;
+};
+
 void RenderWineKey(const RegistryKeyNode& node, const std::string& escapedPath, std::string& out) {
     char buffer[64];
     const auto modified = static_cast<std::int64_t>(node.Modified());
@@ -913,14 +1196,57 @@ void RenderWineKey(const RegistryKeyNode& node, const std::string& escapedPath, 
 
 WineHive::WineHive() : m_tree(std::make_unique<RegistryKeyTree>()) { m_tree->Root().SetModified(RegistryTimeNow()); }
 
+WineHive::~WineHive() = default;
+
+void WineHive::Clear() {
+    m_lazy.reset();
+    m_tree = std::make_unique<RegistryKeyTree>();
+    m_text = HiveText();
+    m_arch.clear();
+    m_headerLength = 0;
+}
+
+bool WineHive::OpenFile(int fd, size_t size, std::string& error) {
+    Clear();
+    HiveText text(fd, size);
+    if (!text.Load()) {
+        error = "cannot be read";
+        return false;
+    }
+    m_text = std::move(text);
+    m_lazy = std::make_unique<LazyIndex>(m_text, *m_tree, *this);
+    HiveIndexer scan(m_text, *m_tree, *this);
+    if (!scan.FindKeyLines(m_arch, m_headerLength, [this](size_t bracket) { m_lazy->AddLine(bracket); }, error) ||
+        m_lazy->Lines() > UINT32_MAX) {
+        if (error.empty()) error = "too many keys";
+        Clear();
+        return false;
+    }
+    m_lazy->Start();
+    if (m_lazy->Complete()) m_lazy.reset();
+    return true;
+}
+
+bool WineHive::IndexPath(std::span<const std::u16string> path, std::string& error) {
+    if (!m_lazy) return true;
+    if (!m_lazy->IndexPath(path, error)) return false;
+    if (m_lazy->Complete()) m_lazy.reset();
+    return true;
+}
+
+bool WineHive::IndexAll(std::string& error) {
+    if (!m_lazy) return true;
+    if (!m_lazy->IndexAll(error)) return false;
+    m_lazy.reset();
+    return true;
+}
+
 bool WineHive::Parse(std::string_view text, std::string& error) { return Read(HiveText(std::string(text)), error); }
 
 bool WineHive::ParseFile(int fd, size_t size, std::string& error) { return Read(HiveText(fd, size), error); }
 
 bool WineHive::Read(HiveText text, std::string& error) {
-    m_tree = std::make_unique<RegistryKeyTree>();
-    m_arch.clear();
-    m_headerLength = 0;
+    Clear();
     m_text = std::move(text);
     std::string arch;
     size_t headerLength = 0;
@@ -974,6 +1300,7 @@ void WineHive::CheckLink(RegistryKeyNode& key) const {
 }
 
 bool WineHive::DecodeAll(std::string& error) {
+    if (!IndexAll(error)) return false;
     std::vector<RegistryKeyNode*> pending{&Root()};
     while (!pending.empty()) {
         RegistryKeyNode* key = pending.back();
@@ -993,6 +1320,7 @@ void WineHive::SetNewHeader(const std::string& branch, const std::string& arch) 
 }
 
 bool WineHive::Write(const std::function<bool(std::string_view)>& sink) const {
+    if (m_lazy) return false;  // keys not indexed would be lost
     TextAssembler out(m_text, sink);
     return out.Copy(0, m_headerLength) && WriteKey(m_tree->Root(), out) && out.Finish();
 }

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,7 @@ namespace mailwright {
 class WineHive {
 public:
     WineHive();
+    ~WineHive();
     WineHive(const WineHive&) = delete;
     WineHive& operator=(const WineHive&) = delete;
 
@@ -30,11 +32,23 @@ public:
     // The same for an open hive file of `size` bytes: the hive takes the descriptor and
     // reads its keys' lines from the file when they are needed.
     bool ParseFile(int fd, size_t size, std::string& error);
+    // Reads an open hive file of `size` bytes whole, its header and where its key lines
+    // are, and indexes no key yet: IndexPath indexes the keys a lookup needs, IndexAll
+    // the rest. A key line that is not laid out as Wine's fails when it is indexed.
+    bool OpenFile(int fd, size_t size, std::string& error);
+    // Indexes the keys of every key line whose path leads to `path`, is `path` or lies
+    // below it, a Wow6432Node level in a line's path counting as passed through (where a
+    // 32-bit lookup may step aside). False, with the line and what was wrong, at a
+    // damaged key line; the keys indexed until then stay.
+    bool IndexPath(std::span<const std::u16string> path, std::string& error);
+    bool IndexAll(std::string& error);
+    // Whether every key line is indexed (always so for a hive read by Parse or ParseFile).
+    bool FullyIndexed() const { return !m_lazy; }
 
     // Decodes a key read from the text (nothing to do for others); false, with the line
     // and what was wrong, when its lines are damaged. The key then stays undecoded.
     bool Decode(RegistryKeyNode& key, std::string& error) const;
-    // Decodes every key; false at the first damaged one.
+    // Decodes every key; false at the first damaged one. The hive must be fully indexed.
     bool DecodeAll(std::string& error);
     // Finds whether a key read from the text is a link (its #link line) without decoding it.
     void CheckLink(RegistryKeyNode& key) const;
@@ -51,18 +65,23 @@ public:
     bool TextUnchanged() const { return m_text.Unchanged(); }
 
     // Hands the hive's text with every change to `sink`, piece by piece (large unchanged
-    // stretches straight from the text read); false as soon as the sink fails.
+    // stretches straight from the text read); false as soon as the sink fails, and for a
+    // hive not fully indexed.
     bool Write(const std::function<bool(std::string_view)>& sink) const;
     // The whole text at once.
     std::string Render() const;
 
 private:
+    class LazyIndex;
+
     bool Read(HiveText text, std::string& error);
+    void Clear();
 
     HiveText m_text;
     size_t m_headerLength = 0;
     std::string m_arch;
     std::unique_ptr<RegistryKeyTree> m_tree;
+    std::unique_ptr<LazyIndex> m_lazy;  // while some key lines are not indexed
 };
 
 // Writes one key's lines as Wine does (a blank line, the key line, #time, #class, #link,

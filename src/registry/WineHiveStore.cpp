@@ -77,7 +77,7 @@ void WineHiveStore::Refresh(HiveFile& file) {
     file.seen = IdentityOf(st);
     file.hive = std::make_unique<WineHive>();
     std::string error;
-    if (!file.hive->ParseFile(fd, static_cast<size_t>(st.st_size), error)) {
+    if (!file.hive->OpenFile(fd, static_cast<size_t>(st.st_size), error)) {
         file.hive.reset();
         file.error = ERROR_BADDB;
         file.problem = file.path + ": " + error;
@@ -96,6 +96,22 @@ RegistryKeyNode* WineHiveStore::HiveRoot(int hive, LONG& error) {
         return nullptr;
     }
     return &file.hive->Root();
+}
+
+LONG WineHiveStore::PrepareKeys(int hive, std::span<const std::u16string> path) {
+    HiveFile& file = m_files[hive];
+    std::string error;
+    if (!file.hive || file.hive->IndexPath(path, error)) return ERROR_SUCCESS;
+    file.problem = file.path + ": " + error;
+    return ERROR_BADDB;
+}
+
+LONG WineHiveStore::PrepareWholeHive(int hive) {
+    HiveFile& file = m_files[hive];
+    std::string error;
+    if (!file.hive || file.hive->IndexAll(error)) return ERROR_SUCCESS;
+    file.problem = file.path + ": " + error;
+    return ERROR_BADDB;
 }
 
 LONG WineHiveStore::DecodeKey(int hive, RegistryKeyNode& key) {
@@ -153,6 +169,7 @@ LONG WineHiveStore::SaveHives(const ChangedHives& changed) {
     for (int hive : {kUserHive, kMachineHive}) {
         HiveFile& file = m_files[hive];
         if (!changed[hive] || !file.hive) continue;
+        if (const LONG code = PrepareWholeHive(hive); code != ERROR_SUCCESS) return code;
         if (!file.hive->HasText()) {
             const HiveFile& other = m_files[1 - hive];
             file.hive->SetNewHeader(file.branch, other.hive ? other.hive->Arch() : std::string());

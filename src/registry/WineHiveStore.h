@@ -11,15 +11,17 @@ namespace mailwright {
 
 // The registry of a Wine prefix: HKEY_CURRENT_USER in user.reg, HKEY_LOCAL_MACHINE in
 // system.reg. A hive file is read when a key of it is first needed and kept while the
-// file is unchanged on disk; a key's values are decoded when they are first used.
+// file is unchanged on disk; its keys are indexed as lookups need them (all of them
+// before the hive is changed), and a key's values are decoded when they are first used.
 // A transaction (and every write outside one) holds a lock on the prefix folder from
 // its start to its end, reads each hive at most once, and at its commit replaces each
 // changed hive file whole and durably, once. While a wineserver runs the prefix,
 // changes are refused with ERROR_SHARING_VIOLATION, since the server would write its
 // own copy back over them: checked when the transaction starts and again just before
-// the files are replaced. A hive that cannot be read as Wine's format fails every
-// operation on it with ERROR_BADDB and is never written; a key whose own lines are
-// damaged fails the same way when it is used.
+// the files are replaced. A hive whose header cannot be read as Wine's format fails
+// every operation on it with ERROR_BADDB and is never written; a damaged key line fails
+// the same way every lookup that needs it and every change to its hive, and a key whose
+// own lines are damaged fails when it is used.
 class WineHiveStore : public TreeRegistryStore {
 public:
     explicit WineHiveStore(std::string prefixFolder);
@@ -33,6 +35,8 @@ public:
 
 protected:
     RegistryKeyNode* HiveRoot(int hive, LONG& error) override;
+    LONG PrepareKeys(int hive, std::span<const std::u16string> path) override;
+    LONG PrepareWholeHive(int hive) override;
     LONG DecodeKey(int hive, RegistryKeyNode& key) override;
     void CheckLink(int hive, RegistryKeyNode& key) override;
     LONG LockHives() override;

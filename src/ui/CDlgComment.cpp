@@ -1,16 +1,25 @@
 #include "ui/CDlgComment.h"
 
-#include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QWindow>
 
 #include "support/WinTypes.h"
 #include "ui/UiText.h"
 #include "ui/VeskHyperLink.h"
 
 namespace mailwright {
+namespace {
+
+QMargins FrameMargins(const QWidget& window) {
+    const QWindow* handle = window.windowHandle();
+    return handle ? handle->frameMargins() : QMargins();
+}
+
+}  // namespace
 
 CDlgComment::CDlgComment(const ResultMessage& message, QWidget* parent)
     : VeskTemplateDialog(parent, 256, 167, QStringLiteral("Mailwright")), m_message(message) {
@@ -47,11 +56,26 @@ void CDlgComment::OnInitDialog() {
     const bool hasLink = !m_message.infoUrl.empty();
     if (!hasLink) m_link->hide();
     m_link->setEnabled(hasLink);
+}
 
-    // Centred on the screen, not on the window that opened it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+// Centred on the screen, not on the window that opened it: in the middle of the work
+// area of the monitor its owner is on, frame included.
+void CDlgComment::CentreOnScreen() {
+    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen* screen = owner ? owner->screen() : this->screen();
+    if (!screen) return;
+    // A window manager frames the window only once it is mapped; until then the owner's
+    // frame is the best guess of this one's.
+    QMargins frame = FrameMargins(*this);
+    if (frame.isNull() && owner) frame = FrameMargins(*owner);
+    QRect outer(QPoint(), size().grownBy(frame));
+    outer.moveCenter(screen->availableGeometry().center());
+    move(outer.topLeft());
+}
+
+void CDlgComment::showEvent(QShowEvent* event) {
+    // Not QDialog's own placement, which centres a dialog on its owner.
+    if (!event->spontaneous()) CentreOnScreen();
 }
 
 }  // namespace mailwright

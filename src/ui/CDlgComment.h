@@ -24,8 +24,12 @@ public:
     static constexpr int IDC_MESSAGE = 1016;
     static constexpr int IDC_INFO_LINK = 1017;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void OnInitDialog();
+    void CentreOnScreen();
 
     ResultMessage m_message;
     QTextEdit* m_richEdit;

@@ -7,6 +7,13 @@
 #include "ui/CMailwrightApp.h"
 #include "ui/CQtUserInterface.h"
 
+// The tests build a copy of the program whose update asks a port of 127.0.0.1 where
+// nothing can listen; the program itself has the built-in address, and nothing from
+// outside changes it.
+#ifndef MAILWRIGHT_LOCAL_UPDATE_URL
+#define MAILWRIGHT_LOCAL_UPDATE_URL ""
+#endif
+
 int main(int, char**) {
     // The command line has no effect: Qt sees the program's name alone, so none of its
     // own options (-platform, -style, -reverse...) can change or break the program.
@@ -18,7 +25,7 @@ int main(int, char**) {
     QApplication::setDesktopFileName(QStringLiteral("mailwright"));
     mailwright::SetUserInterface(std::make_shared<mailwright::CQtUserInterface>());
     mailwright::WindowsSession::SetCurrent(mailwright::WinePrefixSession::FromEnvironment());
-    mailwright::CMailwrightApp app;
+    mailwright::CMailwrightApp app(MAILWRIGHT_LOCAL_UPDATE_URL);
     app.InitInstance();
     return 0;
 }

@@ -127,6 +127,21 @@ TEST_F(WineHiveStoreTest, AHiveNotLaidOutAsWinesFailsAndIsNeverWritten) {
     EXPECT_EQ(broken, m_prefix.ReadFile("user.reg"));
 }
 
+TEST_F(WineHiveStoreTest, ADamagedKeyLineFailsTheLookupsThatNeedItAndEveryChange) {
+    const std::string text = "WINE REGISTRY Version 2\n\n[Software\\\\Good] 1\n\"n\"=dword:00000001\n"
+                             "\n[Software\\\\Bad\\\\\\\\Empty] 1\n";
+    m_prefix.WriteFile("user.reg", text);
+    auto store = Store();
+    EXPECT_EQ(1u, ReadDword(store, "Software\\Good", "n"));
+    CRegistryKey key(store);
+    EXPECT_EQ(ERROR_BADDB, key.OpenKey(HKEY_CURRENT_USER, "Software\\Bad", KEY_READ));
+    EXPECT_EQ(ERROR_BADDB, key.OpenKey(HKEY_CURRENT_USER, "Software", KEY_READ));  // the key is below it
+    EXPECT_NE(std::string::npos, store->HiveProblem().find("user.reg: line 6: an empty key name"));
+    // A change needs the whole hive.
+    EXPECT_EQ(ERROR_BADDB, WriteDword(store, "Software\\Good", "m", 2));
+    EXPECT_EQ(text, m_prefix.ReadFile("user.reg"));
+}
+
 TEST_F(WineHiveStoreTest, AKeyWithDamagedValuesFailsWhereItIsUsedAndKeepsItsLines) {
     const std::string damaged = "\n[Software\\\\Damaged] 1\n\"x\"=dword:nothex\n";
     m_prefix.WriteFile("user.reg", "WINE REGISTRY Version 2\n" + damaged);

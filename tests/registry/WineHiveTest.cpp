@@ -366,5 +366,161 @@ TEST(WineHive, KeysGivenTwiceAreMergedAndWrittenOnce) {
     EXPECT_NE(std::string::npos, out.find("\"x\"=\"1\"\n\"z\"=\"3\"\n"));
 }
 
+// The hive of `text` as a store opens it: read whole, no key indexed yet.
+class LazyHive {
+public:
+    explicit LazyHive(const std::string& text) {
+        m_folder.WriteFile("user.reg", text);
+        const int fd = ::open(m_folder.Sub("user.reg").c_str(), O_RDONLY);
+        std::string error;
+        m_opened = fd >= 0 && m_hive.OpenFile(fd, text.size(), error);
+        m_error = error;
+    }
+    WineHive& Hive() { return m_hive; }
+    bool Opened() const { return m_opened; }
+    const std::string& Error() const { return m_error; }
+
+private:
+    testing::TempFolder m_folder;
+    WineHive m_hive;
+    bool m_opened = false;
+    std::string m_error;
+};
+
+std::vector<std::u16string> Path(std::initializer_list<std::u16string_view> names) {
+    return std::vector<std::u16string>(names.begin(), names.end());
+}
+
+// Whether two keys hold the same: values, class, link, and the same subkeys alike.
+::testing::AssertionResult SameKeys(WineHive& a, RegistryKeyNode& x, WineHive& b, RegistryKeyNode& y) {
+    std::string error;
+    if (!a.Decode(x, error) || !b.Decode(y, error)) return ::testing::AssertionFailure() << error;
+    const std::string name(x.Name().begin(), x.Name().end());
+    if (x.Values() != y.Values() || x.ClassName() != y.ClassName() || x.Modified() != y.Modified())
+        return ::testing::AssertionFailure() << "the content of " << name;
+    a.CheckLink(x);
+    b.CheckLink(y);
+    if (x.isLink != y.isLink) return ::testing::AssertionFailure() << "the link of " << name;
+    if (x.SubKeys().size() != y.SubKeys().size()) return ::testing::AssertionFailure() << "the subkeys of " << name;
+    for (size_t i = 0; i < x.SubKeys().size(); ++i) {
+        if (x.SubKeys()[i]->Name() != y.SubKeys()[i]->Name()) return ::testing::AssertionFailure() << "a subkey of " << name;
+        if (auto same = SameKeys(a, *x.SubKeys()[i], b, *y.SubKeys()[i]); !same) return same;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// After IndexPath, the keys on the way to the path and every key below it are as a
+// hive read whole has them, for the path itself and for the path with a Wow6432Node
+// level stepped into anywhere.
+::testing::AssertionResult IndexedAsWhole(const std::string& text, const std::vector<std::u16string>& path) {
+    WineHive whole;
+    std::string error;
+    if (!whole.Parse(text, error)) return ::testing::AssertionFailure() << error;
+    LazyHive lazy(text);
+    if (!lazy.Opened()) return ::testing::AssertionFailure() << lazy.Error();
+    if (!lazy.Hive().IndexPath(path, error)) return ::testing::AssertionFailure() << error;
+    // Every way to the path: each level directly, or through a Wow6432Node first.
+    std::vector<std::pair<RegistryKeyNode*, RegistryKeyNode*>> ways{{&whole.Root(), &lazy.Hive().Root()}};
+    for (size_t level = 0; level <= path.size(); ++level) {
+        std::vector<std::pair<RegistryKeyNode*, RegistryKeyNode*>> next;
+        for (auto [x, y] : ways) {
+            std::string error2;
+            if (!whole.Decode(*x, error2) || !lazy.Hive().Decode(*y, error2)) return ::testing::AssertionFailure() << error2;
+            if (x->Values() != y->Values() || x->Modified() != y->Modified())
+                return ::testing::AssertionFailure() << "a key on the way, level " << level;
+            if (level == path.size()) {
+                if (auto same = SameKeys(whole, *x, lazy.Hive(), *y); !same) return same;
+                continue;
+            }
+            for (std::u16string_view name : {std::u16string_view(path[level]), std::u16string_view(u"Wow6432Node")}) {
+                RegistryKeyNode* wx = x->FindSubKey(name);
+                RegistryKeyNode* wy = y->FindSubKey(name);
+                if (!wx != !wy) return ::testing::AssertionFailure() << "key present in one only, level " << level;
+                if (!wx) continue;
+                if (name == path[level]) next.emplace_back(wx, wy);
+                else ways.emplace_back(wx, wy);  // a Wow6432Node: the same level again, from there
+            }
+        }
+        ways = std::move(next);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(WineHive, KeysIndexedForALookupAreThoseOfTheWholeHive) {
+    // Out of order, given twice, in other cases, escaped, in UTF-8, indented, names
+    // that begin alike, Wow6432Node levels.
+    const std::string text =
+        "WINE REGISTRY Version 2\n;; c\n\n#arch=win64\n"
+        "\n[Software\\\\Vendor\\\\Apple] 1700000000\n\"a\"=\"1\"\n"
+        "\n[Software\\\\Vendor\\\\App] 1700000001\n#time=1d9d3a1b2c3d4e5\n\"b\"=\"2\"\n"
+        "\n[software\\\\VENDOR\\\\App\\\\Sub] 1700000002\n\"c\"=dword:00000003\n"
+        "\n  [Software\\\\Vendor] 1700000003\n@=\"vendor\"\n"
+        "\n[Software\\\\Vendor\\\\App] 1700000004\n\"d\"=\"4\"\n"
+        "\n[Software\\\\Wow6432Node\\\\Vendor\\\\App] 1700000005\n\"w\"=\"32\"\n"
+        "\n[Software\\\\Vendor\\\\Wow6432Node\\\\App\\\\Deep] 1700000006\n\"x\"=\"5\"\n"
+        "\n[Software\\\\Caf\\x00e9\\\\Menu] 1700000007\n\"e\"=\"6\"\n"
+        "\n[Software\\\\Caf\xc3\xa9\\\\Carte] 1700000008\n\"f\"=\"7\"\n"
+        "\n[Software\\\\Vend\\x6fr\\\\Escaped] 1700000009\n\"g\"=\"8\"\n"
+        "\n[Software\\\\A\\[1\\]] 1700000010\n\"h\"=\"9\"\n"
+        "\n[Other] 1700000011\n\"i\"=\"10\"\n";
+    for (const auto& path :
+         {Path({}), Path({u"Software"}), Path({u"SOFTWARE", u"vendor"}), Path({u"Software", u"Vendor", u"App"}),
+          Path({u"Software", u"Vendor", u"app", u"sub"}), Path({u"Software", u"Vendor", u"Apple"}),
+          Path({u"Software", u"Vendor", u"Missing"}), Path({u"Software", u"Wow6432Node", u"Vendor"}),
+          Path({u"Software", u"Caf\u00c9"}), Path({u"Software", u"Caf\u00e9", u"Carte"}),
+          Path({u"Software", u"A[1]"}), Path({u"Other"}), Path({u"Nothing", u"Below"})}) {
+        std::string shown;
+        for (const auto& name : path) shown += "\\" + std::string(name.begin(), name.end());
+        EXPECT_TRUE(IndexedAsWhole(text, path)) << shown;
+    }
+}
+
+TEST(WineHive, KeysIndexedForLookupsOfARealHiveAreThoseOfTheWholeHive) {
+    const std::string text = ReadData("wine-prefix-win7-64/system.reg");
+    for (const auto& path : {Path({u"Software", u"Microsoft", u"Windows NT", u"CurrentVersion"}),
+                             Path({u"Software", u"Classes", u"Wow6432Node", u"CLSID"}),
+                             Path({u"Software", u"Wow6432Node", u"Microsoft"}), Path({u"System", u"CurrentControlSet"})})
+        EXPECT_TRUE(IndexedAsWhole(text, path)) << std::string(path.back().begin(), path.back().end());
+}
+
+TEST(WineHive, AHiveIndexedPathByPathIsWrittenBackByteForByte) {
+    const std::string text = ReadData("wine-prefix-win7-64/system.reg");
+    LazyHive lazy(text);
+    ASSERT_TRUE(lazy.Opened()) << lazy.Error();
+    WineHive& hive = lazy.Hive();
+    EXPECT_EQ("win64", hive.Arch());
+    std::string error;
+    ASSERT_TRUE(hive.IndexPath(Path({u"Software", u"Microsoft"}), error)) << error;
+    EXPECT_FALSE(hive.FullyIndexed());
+    EXPECT_FALSE(hive.Write([](std::string_view) { return true; }));  // keys not indexed would be lost
+    ASSERT_TRUE(hive.IndexPath(Path({u"Software", u"Classes"}), error)) << error;
+    ASSERT_TRUE(hive.IndexAll(error)) << error;
+    EXPECT_TRUE(hive.FullyIndexed());
+    EXPECT_TRUE(hive.Render() == text);
+    WineHive whole;
+    ASSERT_TRUE(whole.Parse(text, error)) << error;
+    EXPECT_TRUE(SameKeys(whole, whole.Root(), hive, hive.Root()));
+}
+
+TEST(WineHive, ADamagedKeyLineFailsTheLookupsThatNeedIt) {
+    const std::string text =
+        "WINE REGISTRY Version 2\n\n[Good\\\\Key] 1\n\"v\"=\"1\"\n\n[Bad\\\\\\\\Empty] 1\n\n[Good\\\\Other] 1\n"
+        "\n[Bad\\\\Unclosed 1\n";
+    LazyHive lazy(text);
+    ASSERT_TRUE(lazy.Opened()) << lazy.Error();
+    std::string error;
+    EXPECT_TRUE(lazy.Hive().IndexPath(Path({u"Good", u"Key"}), error)) << error;
+    EXPECT_FALSE(lazy.Hive().IndexPath(Path({u"Bad"}), error));
+    EXPECT_EQ("line 6: an empty key name", error);
+    EXPECT_FALSE(lazy.Hive().IndexPath(Path({u"Bad"}), error));  // and again
+    EXPECT_FALSE(lazy.Hive().IndexAll(error));
+    EXPECT_TRUE(lazy.Hive().IndexPath(Path({u"Good"}), error)) << error;
+    EXPECT_NE(nullptr, Find(lazy.Hive(), {u"Good", u"Other"}));
+    // A header not laid out as Wine's fails at once, as when the whole hive is read.
+    LazyHive header("WINE REGISTRY Version 2\nnot a key\n\n[A] 1\n");
+    EXPECT_FALSE(header.Opened());
+    EXPECT_EQ("line 2: unrecognized line", header.Error());
+}
+
 }  // namespace
 }  // namespace mailwright

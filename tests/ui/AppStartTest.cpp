@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QProcess>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include "UiTestSupport.h"
 #include "detection/CMailClientChecker.h"
 #include "support/EmbeddedResource.h"
+#include "support/StringTable.h"
 #include "support/WindowsSession.h"
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
@@ -49,7 +51,7 @@ protected:
             static_cast<QDialog*>(modal)->reject();
         });
         CMailClientChecker::ResetInstance();
-        EXPECT_FALSE(CMailwrightApp().InitInstance());
+        EXPECT_FALSE(CMailwrightApp(kUnreachableUpdateUrl).InitInstance());
         CMailClientChecker::ResetInstance();
         EXPECT_TRUE(dialogShown);
         return databaseWhenShown;
@@ -84,8 +86,14 @@ TEST_F(AppStartTest, TheMainDialogLeavesTheUpdateDialogUsable) {
             auto* update = qobject_cast<CDlgUpdate*>(window);
             if (!update) continue;
             found = true;
+            // The update's result hides a visible update dialog. Once it is in (the port
+            // refuses at once), nothing can hide the dialog under the test's hands.
+            const auto* message = qobject_cast<QLabel*>(update->Control(CDlgUpdate::IDC_MESSAGE));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return message->text().toStdString() == LoadString(IDS_UPDATE_FAILED); },
+                                        20000))
+                << "the update's result did not arrive";
             update->show();
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(update));
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(update)) << "update dialog not exposed";
             auto* cancel = qobject_cast<QPushButton*>(update->Control(CDlgUpdate::IDC_CANCEL_UPDATE));
             QObject::connect(cancel, &QPushButton::clicked, [&clicked] { clicked = true; });
             ClickAsTheUser(cancel);
@@ -93,7 +101,7 @@ TEST_F(AppStartTest, TheMainDialogLeavesTheUpdateDialogUsable) {
         static_cast<QDialog*>(modal)->reject();
     });
     CMailClientChecker::ResetInstance();
-    CMailwrightApp().InitInstance();
+    CMailwrightApp(kUnreachableUpdateUrl).InitInstance();
     CMailClientChecker::ResetInstance();
     EXPECT_TRUE(found);
     EXPECT_TRUE(clicked) << "the main dialog blocked the update dialog";
@@ -114,7 +122,7 @@ TEST(AppStartWithoutApplicationFolder, ChecksAndWritesTheSameFile) {
     auto run = [] {
         WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
         CMailClientChecker::ResetInstance();
-        CMailwrightApp().InitInstance();
+        CMailwrightApp(kUnreachableUpdateUrl).InitInstance();
         CMailClientChecker::ResetInstance();
     };
     run();
@@ -127,7 +135,8 @@ TEST(AppStartWithoutApplicationFolder, ChecksAndWritesTheSameFile) {
 }
 
 // Qt's own options among them: the program must neither obey nor choke on them. Only
-// the environment chooses the offscreen platform.
+// the environment chooses the offscreen platform. The program runs as the tests' copy,
+// whose update stays on 127.0.0.1.
 TEST(DialogProgram, ItsCommandLineHasNoEffect) {
     TempFolder home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -137,7 +146,7 @@ TEST(DialogProgram, ItsCommandLineHasNoEffect) {
     environment.remove(QStringLiteral("WINEPREFIX"));
     QProcess program;
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(MW_BINARY_DIR "/src/ui/mailwright"),
+    program.start(QStringLiteral(MW_BINARY_DIR "/tests/mailwright-local-update"),
                   {QStringLiteral("-platform"), QStringLiteral("no-such-platform"), QStringLiteral("-style=no-such-style"),
                    QStringLiteral("-reverse"), QStringLiteral("a=b"), QStringLiteral("/x")});
     ASSERT_TRUE(program.waitForStarted());

@@ -14,6 +14,7 @@
 #include "testlib/RunProgram.h"
 #include "testlib/TempFolder.h"
 #include "ui/CDlgMailwright.h"
+#include "UiTestSupport.h"
 
 namespace mailwright {
 namespace {
@@ -35,7 +36,7 @@ TEST(DemoPrefix, TakesAnOutlookExpressAccountThroughTheMainDialog) {
     CMailClientChecker::ResetInstance();
     CProviderDatabase::EnsureDatabaseFile();
     {
-        CDlgMailwright dialog;
+        CDlgMailwright dialog(nullptr, kUnreachableUpdateUrl);
         dialog.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
         auto* second = qobject_cast<QRadioButton*>(dialog.Control(CDlgMailwright::IDC_CLIENT_SYSTEM));

@@ -52,7 +52,7 @@ protected:
         WriteIdentity(m_memory, kMainIdentity, 1);
         CMailClientChecker::ResetInstance();
         CProviderDatabase::EnsureDatabaseFile();
-        m_dialog = std::make_unique<CDlgMailwright>(nullptr, std::string(), m_net.Settings(std::chrono::seconds(2)));
+        m_dialog = std::make_unique<CDlgMailwright>(nullptr, kUnreachableUpdateUrl, m_net.Settings(std::chrono::seconds(2)));
     }
     void TearDown() override {
         m_dialog.reset();
@@ -199,7 +199,7 @@ TEST(MainDialogCaption, ShowsTheBuildsVersionInAPrefixWithoutDriveZ) {
     ScopedRecordingUserInterface ui;
     CMailClientChecker::ResetInstance();
     {
-        CDlgMailwright dialog;
+        CDlgMailwright dialog(nullptr, kUnreachableUpdateUrl);
         EXPECT_EQ(dialog.windowTitle().toStdString(), " Mailwright " + std::to_string(MAILWRIGHT_VERSION_MAJOR) + "." +
                                                           std::to_string(MAILWRIGHT_VERSION_MINOR));
     }

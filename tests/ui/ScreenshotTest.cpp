@@ -53,7 +53,7 @@ void ShootMainDialog(std::optional<OsVersionInfo> version, const MailMachine& ma
     CMailClientChecker::ResetInstance();
     CProviderDatabase::EnsureDatabaseFile();
     {
-        CDlgMailwright dialog;
+        CDlgMailwright dialog(nullptr, kUnreachableUpdateUrl);
         Shoot(dialog, name);
     }
     CMailClientChecker::ResetInstance();

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -155,6 +157,28 @@ TEST(CDlgComment, BoldRangeCountsNarrowCharacters) {
     ASSERT_EQ(bold.size(), 1u);
     EXPECT_EQ(dialog.MessageControl()->toPlainText().mid(bold[0].first, bold[0].second - bold[0].first),
               QStringLiteral("BOLD"));
+}
+
+// The result dialog belongs to the main dialog (it blocks it while open), yet opens in
+// the middle of the screen, not on the window that opened it.
+TEST(CDlgComment, OpensCentredOnTheScreenWhereverItsOwnerIs) {
+    QDialog owner;
+    owner.setGeometry(20, 10, 150, 80);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    ResultMessage message;
+    message.text = "done";
+    CDlgComment dialog(message, &owner);
+    QPoint offset(-1000, -1000);
+    WhenModal([&](QWidget* modal) {
+        EXPECT_EQ(modal, &dialog);
+        if (QTest::qWaitForWindowExposed(modal))
+            offset = modal->frameGeometry().center() - modal->screen()->availableGeometry().center();
+        modal->close();
+    });
+    dialog.exec();
+    EXPECT_EQ(dialog.parentWidget(), &owner) << "owned by the window that opened it";
+    EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
 }
 
 TEST(CDlgComment, EnterAndEscapeEndIt) {

@@ -14,6 +14,11 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace mailwright::testing {
 
+// The database address of a main dialog whose update a test does not watch: a port of
+// 127.0.0.1 where nothing can listen, so the update fails at once and never leaves the
+// machine (the built-in address would ask the network).
+inline constexpr const char* kUnreachableUpdateUrl = "http://127.0.0.1:0/providers.lst";
+
 // Runs `act` on the modal dialog once it is open (the dialog's exec is the caller's next
 // step). A zero-delay timer polls until a modal widget shows up.
 void WhenModal(std::function<void(QWidget*)> act);

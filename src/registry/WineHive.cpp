@@ -768,7 +768,9 @@ private:
 
 // ---- Writing ----------------------------------------------------------------------
 
-// Wine's dump_strW: the text escaped, a final NUL left out; returns the characters written.
+// Wine's dump_strW: the text escaped; returns the characters written. Wine leaves out a
+// final NUL, the terminator of a string value; a name or class ending in NUL keeps it here,
+// else written anew it would read back as another key or value.
 size_t AppendEscaped(std::string& out, std::u16string_view text, const char escape[2]) {
     static constexpr char kEscapes[] = ".......abtnvfr.............e....";
     const size_t before = out.size();
@@ -782,7 +784,6 @@ size_t AppendEscaped(std::string& out, std::u16string_view text, const char esca
             std::snprintf(buffer, sizeof(buffer), hexFollows ? "\\x%04x" : "\\x%x", static_cast<unsigned>(c));
             out += buffer;
         } else if (c < 32) {
-            if (c == 0 && !hasNext) continue;
             if (kEscapes[c] != '.') {
                 out += '\\';
                 out += kEscapes[c];
@@ -823,16 +824,19 @@ void AppendValue(std::string& out, const RegistryValue& value) {
     switch (value.type) {
         case REG_SZ:
         case REG_EXPAND_SZ:
-        case REG_MULTI_SZ:
+        case REG_MULTI_SZ: {
             if (data.size() < 2 || data.size() % 2 || data[data.size() - 1] || data[data.size() - 2]) break;
             if (value.type != REG_SZ) {
                 std::snprintf(buffer, sizeof(buffer), "str(%x):", static_cast<unsigned>(value.type));
                 out += buffer;
             }
             out += '"';
-            AppendEscaped(out, UnitsOf(data), "\"\"");
+            std::u16string text = UnitsOf(data);
+            text.pop_back();  // the terminator
+            AppendEscaped(out, text, "\"\"");
             out += "\"\n";
             return;
+        }
         case REG_DWORD:
             if (data.size() != 4) break;
             std::snprintf(buffer, sizeof(buffer), "dword:%08x\n",

@@ -192,6 +192,41 @@ TEST(WineHive, WritesValuesTheWayWineDoes) {
     EXPECT_EQ(expected, hive.Render());
 }
 
+// A string value's final NUL is its terminator and is not written; a name's or class's
+// is part of it, and a key or value named with it written anew must not come back as the
+// key or value named without it.
+TEST(WineHive, NamesEndingInNulKeepItWhenWrittenAnew) {
+    const std::string text =
+        "WINE REGISTRY Version 2\n\n[A]\n#class=\"c\\0\"\n@=\"d\"\n\"\\0\"=\"n\\0\"\n"
+        "\"v\"=\"1\"\n\"v\\0\"=\"2\"\n\n[A\\0]\n\"k\"=\"3\"\n";
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.Parse(text, error)) << error;
+    ASSERT_TRUE(hive.DecodeAll(error)) << error;
+    for (RegistryKeyNode* key : hive.Root().SubKeys()) key->changed = true;
+    WineHive again;
+    ASSERT_TRUE(again.Parse(hive.Render(), error)) << error;
+    ASSERT_TRUE(again.DecodeAll(error)) << error;
+    RegistryKeyNode* a = Find(again, {u"A"});
+    RegistryKeyNode* a0 = Find(again, {std::u16string_view(u"A\0", 2)});
+    ASSERT_TRUE(a && a0);
+    EXPECT_EQ(std::u16string(u"c\0", 2), a->ClassName());
+    ASSERT_EQ(4u, a->Values().size());
+    const std::pair<std::u16string, std::vector<std::uint8_t>> expected[] = {
+        {u"", Utf16(u"d")},
+        {std::u16string(u"\0", 1), Utf16(std::u16string_view(u"n\0", 2))},
+        {u"v", Utf16(u"1")},
+        {std::u16string(u"v\0", 2), Utf16(u"2")},
+    };
+    for (const auto& [name, data] : expected) {
+        const RegistryValue* value = a->FindValue(name);
+        ASSERT_TRUE(value) << name.size();
+        EXPECT_EQ(data, value->data);
+    }
+    ASSERT_EQ(1u, a0->Values().size());
+    EXPECT_EQ(u"k", a0->Values()[0].name);
+}
+
 TEST(WineHive, TextNotLaidOutAsAHiveIsRefusedWithTheLine) {
     const std::string header = "WINE REGISTRY Version 2\n;; c\n\n";
     struct Case {

@@ -451,6 +451,7 @@ TEST(WineHive, KeysIndexedForALookupAreThoseOfTheWholeHive) {
     // that begin alike, Wow6432Node levels.
     const std::string text =
         "WINE REGISTRY Version 2\n;; c\n\n#arch=win64\n"
+        "\n[Software\\\\Vend\\x6fr\\\\App] 1600000000\n\"d\"=\"first\"\n\"z\"=\"0\"\n"
         "\n[Software\\\\Vendor\\\\Apple] 1700000000\n\"a\"=\"1\"\n"
         "\n[Software\\\\Vendor\\\\App] 1700000001\n#time=1d9d3a1b2c3d4e5\n\"b\"=\"2\"\n"
         "\n[software\\\\VENDOR\\\\App\\\\Sub] 1700000002\n\"c\"=dword:00000003\n"
@@ -462,7 +463,8 @@ TEST(WineHive, KeysIndexedForALookupAreThoseOfTheWholeHive) {
         "\n[Software\\\\Caf\xc3\xa9\\\\Carte] 1700000008\n\"f\"=\"7\"\n"
         "\n[Software\\\\Vend\\x6fr\\\\Escaped] 1700000009\n\"g\"=\"8\"\n"
         "\n[Software\\\\A\\[1\\]] 1700000010\n\"h\"=\"9\"\n"
-        "\n[Other] 1700000011\n\"i\"=\"10\"\n";
+        "\n[Other] 1700000011\n\"i\"=\"10\"\n"
+        "\n[SOFTWARE\\\\vend\\x6fr\\\\app] 1700000012\n\"y\"=\"last\"\n";
     for (const auto& path :
          {Path({}), Path({u"Software"}), Path({u"SOFTWARE", u"vendor"}), Path({u"Software", u"Vendor", u"App"}),
           Path({u"Software", u"Vendor", u"app", u"sub"}), Path({u"Software", u"Vendor", u"Apple"}),

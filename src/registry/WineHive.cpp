@@ -1018,7 +1018,7 @@ public:
         if (path.empty()) return IndexAll(error);
         std::vector<std::uint32_t> wanted;  // lines to index, found level by level
         std::vector<std::pair<std::string, std::vector<Entry>>> found;  // lists to keep once indexed
-        found.reserve(path.size() + 1);
+        found.reserve(path.size());  // `entries` may point into it
         const std::vector<Entry>* entries = nullptr;  // null: every line
         std::string prefix;  // the levels passed, lower-cased where plain, naming the lists kept
         size_t level = 0;
@@ -1040,21 +1040,40 @@ public:
             }
             level = 2;
         }
-        for (; level < path.size(); ++level) {
-            const std::string plain = PlainLowerCase(path[level]);
-            prefix += level > 0 ? "\\" : "";
-            prefix += plain.empty() ? Utf16Bytes(path[level]) : plain;
+        // The levels left, from the deepest whose lines are known, in one pass over those
+        // lines: each line's text is read once for all of them.
+        std::vector<std::string> plains, prefixes;
+        for (size_t next = level; next < path.size(); ++next) {
+            plains.push_back(PlainLowerCase(path[next]));
+            prefix += next > 0 ? "\\" : "";
+            prefix += plains.back().empty() ? Utf16Bytes(path[next]) : plains.back();
             if (m_done.contains(prefix)) return IndexWanted(wanted, found, std::string(), error);
-            if (const auto kept = m_below.find(prefix); kept != m_below.end()) {
-                entries = &kept->second;
-                continue;
-            }
-            std::vector<Entry> below;
-            Filter(entries, path[level], plain, below, wanted);
-            found.emplace_back(prefix, std::move(below));
-            entries = &found.back().second;
+            prefixes.push_back(prefix);
         }
-        ForEach(entries, [&](Entry entry) { wanted.push_back(entry.line); });
+        for (size_t known = prefixes.size(); known > 0; --known) {
+            if (const auto kept = m_below.find(prefixes[known - 1]); kept != m_below.end()) {
+                entries = &kept->second;
+                plains.erase(plains.begin(), plains.begin() + static_cast<std::ptrdiff_t>(known));
+                prefixes.erase(prefixes.begin(), prefixes.begin() + static_cast<std::ptrdiff_t>(known));
+                level += known;
+                break;
+            }
+        }
+        std::vector<std::vector<Entry>> below(prefixes.size());
+        ForEach(entries, [&](Entry entry) {
+            for (size_t at = 0; at < prefixes.size(); ++at) {
+                const Step step = Pass(entry, path[level + at], plains[at]);
+                if (step == Step::Below) {
+                    below[at].push_back(entry);
+                    continue;
+                }
+                if (step == Step::Ends || step == Step::Unsure || (step == Step::Beside && ShowsNewWowKey(entry)))
+                    wanted.push_back(entry.line);
+                return;
+            }
+            wanted.push_back(entry.line);  // at the path or below it
+        });
+        for (size_t at = 0; at < prefixes.size(); ++at) found.emplace_back(prefixes[at], std::move(below[at]));
         return IndexWanted(wanted, found, prefix, error);
     }
 
@@ -1089,7 +1108,11 @@ private:
         const Entry* list = entries->data();
         for (size_t i = 0; i < entries->size(); ++i) {
             // The lines lie far apart in the text: ask for later ones early.
-            if (i + kAhead < entries->size()) __builtin_prefetch(m_text.data() + Position(list[i + kAhead]));
+            if (i + kAhead < entries->size()) {
+                const char* ahead = m_text.data() + Position(list[i + kAhead]);
+                __builtin_prefetch(ahead);
+                __builtin_prefetch(ahead + 64);  // a path's later levels
+            }
             if (!m_indexed[list[i].line]) f(list[i]);
         }
     }

@@ -1165,9 +1165,16 @@ private:
     // whose every line is indexed.
     bool IndexWanted(std::vector<std::uint32_t>& wanted, std::vector<std::pair<std::string, std::vector<Entry>>>& found,
                      const std::string& done, std::string& error) {
-        std::sort(wanted.begin(), wanted.end());
-        for (const std::uint32_t line : wanted)
-            if (!m_indexed[line] && !Index(line, error)) return false;
+        if (wanted.size() < m_brackets.size() / 8) {
+            std::sort(wanted.begin(), wanted.end());
+            for (const std::uint32_t line : wanted)
+                if (!m_indexed[line] && !Index(line, error)) return false;
+        } else {  // a large part of the hive: marked, then indexed in one sweep
+            std::vector<bool> marked(m_brackets.size(), false);
+            for (const std::uint32_t line : wanted) marked[line] = true;
+            for (size_t line = 0; line < m_brackets.size(); ++line)
+                if (marked[line] && !m_indexed[line] && !Index(line, error)) return false;
+        }
         for (auto& [prefix, below] : found) m_below[prefix] = std::move(below);
         if (!done.empty()) {
             m_below.erase(done);

@@ -379,6 +379,9 @@ public:
         return true;
     }
 
+    // Whether a key line named a key already there in another spelling.
+    bool OtherSpellings() const { return m_otherSpellings; }
+
     // For a text held in memory: indexes the key line at `start`, whose key's lines end
     // at `end`. A key given more than once is merged as in Run, provided its lines are
     // indexed in the order of the text.
@@ -536,6 +539,7 @@ private:
                 return nullptr;
             }
             RegistryKeyNode* next = LastOrFound(*node, m_name);
+            if (next && next->Name() != std::u16string_view(m_name)) m_otherSpellings = true;
             node = next ? next : &node->AddSubKey(m_name, 0);
             m_chain.push_back(node);
             m_nextStarts.push_back(last ? std::string_view::npos : pos - (line.size() - path.size()));
@@ -556,6 +560,7 @@ private:
     RegistryKeyTree& m_tree;
     const WineHive& m_hive;
     bool m_headerSeen = false;
+    bool m_otherSpellings = false;
     RegistryKeyNode* m_key = nullptr;
     size_t m_blockStart = 0;
     bool m_merging = false;
@@ -1007,6 +1012,30 @@ public:
 
     bool Complete() const { return m_left == 0; }
 
+    // Once every line is indexed: gives each key the spelling of the first line in the
+    // text that names it, as a hive read whole has it, where lines indexed out of the
+    // text's order named a key in another spelling first.
+    void RespellKeys(RegistryKeyNode& root) {
+        if (!m_indexer.OtherSpellings()) return;
+        std::unordered_set<const RegistryKeyNode*> spelled;
+        for (const size_t bracket : m_brackets) {
+            const void* found = std::memchr(m_text.data() + bracket, '\n', m_text.size() - bracket);
+            const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - m_text.data()) : m_text.size();
+            const std::string_view line = m_text.substr(bracket + 1, end - bracket - 1);
+            RegistryKeyNode* node = &root;
+            size_t pos = 0;
+            for (EscapedStep step = EscapedStep::Read; step == EscapedStep::Read && node;) {
+                m_name.clear();
+                while ((step = ReadEscapedStep(line, pos, ']', m_name)) == EscapedStep::Read && m_name.back() != u'\\') {
+                }
+                if (step == EscapedStep::Read) m_name.pop_back();  // the separator
+                if (step == EscapedStep::Failed || m_name.empty()) break;
+                node = node->FindSubKey(m_name);
+                if (node && spelled.insert(node).second) node->Respell(m_name);
+            }
+        }
+    }
+
     bool IndexAll(std::string& error) {
         for (size_t line = 0; line < m_brackets.size(); ++line)
             if (!m_indexed[line] && !Index(line, error)) return false;
@@ -1396,15 +1425,20 @@ bool WineHive::OpenFile(int fd, size_t size, std::string& error) {
 bool WineHive::IndexPath(std::span<const std::u16string> path, std::string& error) {
     if (!m_lazy) return true;
     if (!m_lazy->IndexPath(path, error)) return false;
-    if (m_lazy->Complete()) m_lazy.reset();
+    if (m_lazy->Complete()) EndLazyIndex();
     return true;
 }
 
 bool WineHive::IndexAll(std::string& error) {
     if (!m_lazy) return true;
     if (!m_lazy->IndexAll(error)) return false;
-    m_lazy.reset();
+    EndLazyIndex();
     return true;
+}
+
+void WineHive::EndLazyIndex() {
+    m_lazy->RespellKeys(Root());
+    m_lazy.reset();
 }
 
 bool WineHive::Parse(std::string_view text, std::string& error) { return Read(HiveText(std::string(text)), error); }

@@ -111,6 +111,10 @@ void RegistryKeyNode::RemoveSubKey(const RegistryKeyNode& subkey) {
     --m_subkeyCount;
 }
 
+void RegistryKeyNode::Respell(std::u16string_view name) {
+    if (RegistryNamesEqual(name, m_name)) m_name = m_tree.KeepName(name);
+}
+
 RegistryKeyContent& RegistryKeyNode::Content() {
     if (!m_content) m_content = std::make_unique<RegistryKeyContent>();
     return *m_content;

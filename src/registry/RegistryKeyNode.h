@@ -55,6 +55,8 @@ public:
     RegistryKeyNode& AddSubKey(std::u16string_view name, std::uint64_t modified);
     // Takes a subkey out of the tree again (a change undone).
     void RemoveSubKey(const RegistryKeyNode& subkey);
+    // Spells the key's name another way: the same name without regard to case.
+    void Respell(std::u16string_view name);
     std::span<RegistryKeyNode* const> SubKeys() const { return {m_subkeys, m_subkeyCount}; }
 
     // True for a key read from a hive whose content has not been decoded yet; the

@@ -25,6 +25,8 @@ public:
     // Room for a key's list of subkeys. A list that grows moves to a larger room; the old
     // one is not used again (lists grow by doubling, so little is lost).
     RegistryKeyNode** KeepKeyList(std::uint32_t capacity);
+    // A copy of a key's name that lives as long as the tree.
+    std::u16string_view KeepName(std::u16string_view name);
 
 private:
     // Memory for items of one kind that never move, in blocks that grow to two megabytes:
@@ -50,8 +52,6 @@ private:
         };
         std::vector<Block> m_blocks;
     };
-
-    std::u16string_view KeepName(std::u16string_view name);
 
     Arena m_keys;
     Arena m_names;

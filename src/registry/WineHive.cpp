@@ -5,6 +5,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -377,6 +379,9 @@ public:
         return true;
     }
 
+    // Whether a key line named a key already there in another spelling.
+    bool OtherSpellings() const { return m_otherSpellings; }
+
     // For a text held in memory: indexes the key line at `start`, whose key's lines end
     // at `end`. A key given more than once is merged as in Run, provided its lines are
     // indexed in the order of the text.
@@ -534,6 +539,7 @@ private:
                 return nullptr;
             }
             RegistryKeyNode* next = LastOrFound(*node, m_name);
+            if (next && next->Name() != std::u16string_view(m_name)) m_otherSpellings = true;
             node = next ? next : &node->AddSubKey(m_name, 0);
             m_chain.push_back(node);
             m_nextStarts.push_back(last ? std::string_view::npos : pos - (line.size() - path.size()));
@@ -554,6 +560,7 @@ private:
     RegistryKeyTree& m_tree;
     const WineHive& m_hive;
     bool m_headerSeen = false;
+    bool m_otherSpellings = false;
     RegistryKeyNode* m_key = nullptr;
     size_t m_blockStart = 0;
     bool m_merging = false;
@@ -973,16 +980,65 @@ public:
         : m_text(text.Memory()), m_indexer(text, tree, hive) {}
 
     // Adds the key line whose opening bracket is at `bracket`; key lines come in the
-    // order of the text.
-    void AddLine(size_t bracket) { m_brackets.push_back(bracket); }
+    // order of the text, each while it is fresh in the processor's cache. A line whose
+    // path begins with two plain names goes to the list of those names, so that no
+    // lookup has to look at it again for them.
+    void AddLine(size_t bracket) {
+        const auto line = static_cast<std::uint32_t>(m_brackets.size());
+        m_brackets.push_back(bracket);
+        const std::string_view path = m_text.substr(bracket + 1, 2 * (kMaxKeyNameLength + 2));
+        bool last = false;
+        const size_t first = PlainComponentLength(path, 0, last);
+        if (first == 0) return m_odd.push_back(Entry{line, 1, 0});
+        if (last) {
+            m_singles[LowerCase(path.substr(0, first))].push_back(line);
+            return;
+        }
+        const size_t second = PlainComponentLength(path, first + 2, last);
+        if (second == 0) return m_odd.push_back(Entry{line, 1, 0});
+        const size_t end = first + 2 + second;
+        // Lines in a row mostly begin with the same names, written the same way.
+        if (const std::string_view names = path.substr(0, end); !m_lastPair || names != m_lastPairText) {
+            std::string key = LowerCase(names);
+            key.erase(first, 1);  // one backslash between the names
+            m_lastPair = &m_pairs[key];
+            m_lastPairText.assign(names);
+        }
+        m_lastPair->push_back(Entry{line, static_cast<std::uint32_t>(1 + end + (last ? 0 : 2)), 0});
+    }
     // After the last line.
     void Start() {
         m_indexed.assign(m_brackets.size(), false);
         m_left = m_brackets.size();
+        m_lastPair = nullptr;
     }
     size_t Lines() const { return m_brackets.size(); }
 
     bool Complete() const { return m_left == 0; }
+
+    // Once every line is indexed: gives each key the spelling of the first line in the
+    // text that names it, as a hive read whole has it, where lines indexed out of the
+    // text's order named a key in another spelling first.
+    void RespellKeys(RegistryKeyNode& root) {
+        if (!m_indexer.OtherSpellings()) return;
+        std::unordered_set<const RegistryKeyNode*> spelled;
+        for (const size_t bracket : m_brackets) {
+            const void* found = std::memchr(m_text.data() + bracket, '\n', m_text.size() - bracket);
+            const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - m_text.data()) : m_text.size();
+            const std::string_view line = m_text.substr(bracket + 1, end - bracket - 1);
+            RegistryKeyNode* node = &root;
+            size_t pos = 0;
+            for (EscapedStep step = EscapedStep::Read; step == EscapedStep::Read && node;) {
+                m_name.clear();
+                while ((step = ReadEscapedStep(line, pos, ']', m_name)) == EscapedStep::Read && m_name.back() != u'\\') {
+                }
+                if (step == EscapedStep::Read) m_name.pop_back();  // the separator
+                if (step == EscapedStep::Failed || m_name.empty()) break;
+                node = node->FindSubKey(m_name);
+                if (node && spelled.insert(node).second) node->Respell(m_name);
+            }
+        }
+    }
 
     bool IndexAll(std::string& error) {
         for (size_t line = 0; line < m_brackets.size(); ++line)
@@ -992,31 +1048,66 @@ public:
 
     bool IndexPath(std::span<const std::u16string> path, std::string& error) {
         if (Complete()) return true;
+        if (path.empty()) return IndexAll(error);
+        std::vector<std::uint32_t> wanted;  // lines to index, found level by level
+        std::vector<std::pair<std::string, std::vector<Entry>>> found;  // lists to keep once indexed
+        found.reserve(path.size());  // `entries` may point into it
         const std::vector<Entry>* entries = nullptr;  // null: every line
-        std::string prefix;  // the levels passed, lower-cased where plain, for the lists kept
-        for (size_t level = 0; level < path.size(); ++level) {
-            const std::string plain = PlainLowerCase(path[level]);
-            prefix += level > 0 ? "\\" : "";
-            prefix += plain.empty() ? Utf16Bytes(path[level]) : plain;
+        std::string prefix;  // the levels passed, lower-cased where plain, naming the lists kept
+        size_t level = 0;
+        const std::string first = PlainLowerCase(path[0]);
+        const std::string second = path.size() > 1 ? PlainLowerCase(path[1]) : std::string();
+        if (!first.empty() && m_done.contains(first)) return true;
+        if (!first.empty() && path.size() == 1) {
+            WantBelowFirst(first, path[0], wanted);
+            return IndexWanted(wanted, found, first, error);
+        }
+        if (!first.empty() && !second.empty()) {
+            prefix = first + "\\" + second;
             if (m_done.contains(prefix)) return true;
             if (const auto kept = m_below.find(prefix); kept != m_below.end()) {
                 entries = &kept->second;
-                continue;
+            } else {
+                found.emplace_back(prefix, BelowFirstTwo(first, second, path, wanted));
+                entries = &found.back().second;
             }
-            std::vector<Entry> below;
-            const bool passed = ForEach(entries, [&](Entry entry) {
-                const Step step = Pass(entry, path[level], plain);
-                if (step == Step::Below) below.push_back(entry);
-                if (step == Step::Beside && !ShowsNewWowKey(entry)) return true;
-                return step == Step::Below || step == Step::Aside || Index(entry.line, error);
-            });
-            if (!passed) return false;
-            entries = &(m_below[prefix] = std::move(below));
+            level = 2;
         }
-        if (!ForEach(entries, [&](Entry entry) { return Index(entry.line, error); })) return false;
-        m_below.erase(prefix);
-        m_done.insert(prefix);
-        return true;
+        // The levels left, from the deepest whose lines are known, in one pass over those
+        // lines: each line's text is read once for all of them.
+        std::vector<std::string> plains, prefixes;
+        for (size_t next = level; next < path.size(); ++next) {
+            plains.push_back(PlainLowerCase(path[next]));
+            prefix += next > 0 ? "\\" : "";
+            prefix += plains.back().empty() ? Utf16Bytes(path[next]) : plains.back();
+            if (m_done.contains(prefix)) return IndexWanted(wanted, found, std::string(), error);
+            prefixes.push_back(prefix);
+        }
+        for (size_t known = prefixes.size(); known > 0; --known) {
+            if (const auto kept = m_below.find(prefixes[known - 1]); kept != m_below.end()) {
+                entries = &kept->second;
+                plains.erase(plains.begin(), plains.begin() + static_cast<std::ptrdiff_t>(known));
+                prefixes.erase(prefixes.begin(), prefixes.begin() + static_cast<std::ptrdiff_t>(known));
+                level += known;
+                break;
+            }
+        }
+        std::vector<std::vector<Entry>> below(prefixes.size());
+        ForEach(entries, [&](Entry entry) {
+            for (size_t at = 0; at < prefixes.size(); ++at) {
+                const Step step = Pass(entry, path[level + at], plains[at]);
+                if (step == Step::Below) {
+                    below[at].push_back(entry);
+                    continue;
+                }
+                if (step == Step::Ends || step == Step::Unsure || (step == Step::Beside && ShowsNewWowKey(entry)))
+                    wanted.push_back(entry.line);
+                return;
+            }
+            wanted.push_back(entry.line);  // at the path or below it
+        });
+        for (size_t at = 0; at < prefixes.size(); ++at) found.emplace_back(prefixes[at], std::move(below[at]));
+        return IndexWanted(wanted, found, prefix, error);
     }
 
 private:
@@ -1037,24 +1128,123 @@ private:
     enum class Step { Below, Ends, Aside, Beside, Unsure };
     enum class Match { Same, Other, Unsure };
 
-    // Calls `f` for each entry not indexed yet (of every line when `entries` is null)
-    // until it returns false.
+    // Calls `f` for each entry not indexed yet (of every line when `entries` is null).
     template <class F>
-    bool ForEach(const std::vector<Entry>* entries, F f) {
+    void ForEach(const std::vector<Entry>* entries, F f) const {
         if (!entries) {
             for (size_t line = 0; line < m_brackets.size(); ++line) {
                 if (line + kAhead < m_brackets.size()) __builtin_prefetch(m_text.data() + m_brackets[line + kAhead]);
-                if (!m_indexed[line] && !f(Entry{static_cast<std::uint32_t>(line), 1, 0})) return false;
+                if (!m_indexed[line]) f(Entry{static_cast<std::uint32_t>(line), 1, 0});
             }
-            return true;
+            return;
         }
         const Entry* list = entries->data();
         for (size_t i = 0; i < entries->size(); ++i) {
             // The lines lie far apart in the text: ask for later ones early.
-            if (i + kAhead < entries->size()) __builtin_prefetch(m_text.data() + Position(list[i + kAhead]));
-            if (!m_indexed[list[i].line] && !f(list[i])) return false;
+            if (i + kAhead < entries->size()) {
+                const char* ahead = m_text.data() + Position(list[i + kAhead]);
+                __builtin_prefetch(ahead);
+                __builtin_prefetch(ahead + 64);  // a path's later levels
+            }
+            if (!m_indexed[list[i].line]) f(list[i]);
+        }
+    }
+
+    // Passes the entries' next level: those below `name` go to `below`, the lines a
+    // lookup there needs now to `wanted`.
+    void Filter(const std::vector<Entry>* entries, std::u16string_view name, std::string_view plain,
+                std::vector<Entry>& below, std::vector<std::uint32_t>& wanted) {
+        ForEach(entries, [&](Entry entry) {
+            const Step step = Pass(entry, name, plain);
+            if (step == Step::Below) below.push_back(entry);
+            else if (step == Step::Ends || step == Step::Unsure || (step == Step::Beside && ShowsNewWowKey(entry)))
+                wanted.push_back(entry.line);
+        });
+    }
+
+    // The lines a lookup of the plain name `first` alone needs: all of them below it.
+    void WantBelowFirst(const std::string& first, std::u16string_view name, std::vector<std::uint32_t>& wanted) {
+        if (const auto singles = m_singles.find(first); singles != m_singles.end())
+            wanted.insert(wanted.end(), singles->second.begin(), singles->second.end());
+        const std::string start = first + "\\";
+        for (auto it = m_pairs.lower_bound(start); it != m_pairs.end() && it->first.starts_with(start); ++it)
+            ForEach(&it->second, [&](Entry entry) { wanted.push_back(entry.line); });
+        std::vector<Entry> below;
+        Filter(&m_odd, name, first, below, wanted);
+        ForEach(&below, [&](Entry entry) { wanted.push_back(entry.line); });
+    }
+
+    // The lines below the plain names `first` and `second`, in the order of the text; the
+    // keys on the way go to `wanted`.
+    std::vector<Entry> BelowFirstTwo(const std::string& first, const std::string& second,
+                                     std::span<const std::u16string> path, std::vector<std::uint32_t>& wanted) {
+        if (const auto singles = m_singles.find(first); singles != m_singles.end())
+            wanted.insert(wanted.end(), singles->second.begin(), singles->second.end());
+        std::vector<Entry> odd, oddBelow;
+        Filter(&m_odd, path[0], first, odd, wanted);
+        Filter(&odd, path[1], second, oddBelow, wanted);
+        std::vector<Entry> plain;
+        if (const auto pairs = m_pairs.find(first + "\\" + second); pairs != m_pairs.end())
+            ForEach(&pairs->second, [&](Entry entry) { plain.push_back(entry); });
+        std::vector<Entry> below;
+        below.reserve(plain.size() + oddBelow.size());
+        std::merge(plain.begin(), plain.end(), oddBelow.begin(), oddBelow.end(), std::back_inserter(below),
+                   [](const Entry& x, const Entry& y) { return x.line < y.line; });
+        return below;
+    }
+
+    // Indexes the wanted lines in the order of the text (a key given twice is merged in
+    // that order), then keeps the lists found and marks `done` (unless empty) as a path
+    // whose every line is indexed.
+    bool IndexWanted(std::vector<std::uint32_t>& wanted, std::vector<std::pair<std::string, std::vector<Entry>>>& found,
+                     const std::string& done, std::string& error) {
+        if (wanted.size() < m_brackets.size() / 8) {
+            std::sort(wanted.begin(), wanted.end());
+            for (const std::uint32_t line : wanted)
+                if (!m_indexed[line] && !Index(line, error)) return false;
+        } else {  // a large part of the hive: marked, then indexed in one sweep
+            std::vector<bool> marked(m_brackets.size(), false);
+            for (const std::uint32_t line : wanted) marked[line] = true;
+            for (size_t line = 0; line < m_brackets.size(); ++line)
+                if (marked[line] && !m_indexed[line] && !Index(line, error)) return false;
+        }
+        for (auto& [prefix, below] : found) m_below[prefix] = std::move(below);
+        if (!done.empty()) {
+            m_below.erase(done);
+            m_done.insert(done);
         }
         return true;
+    }
+
+    // The length of the path component at `at` when it is plain (printable ASCII without
+    // escapes, not Wow6432Node, not too long) and followed by a separator or, `last`, by
+    // the closing bracket; 0 otherwise.
+    static size_t PlainComponentLength(std::string_view path, size_t at, bool& last) {
+        const size_t limit = std::min(path.size(), at + kMaxKeyNameLength + 2);
+        size_t end = at;
+        for (; end < limit; ++end) {
+            const auto c = static_cast<unsigned char>(path[end]);
+            if (c == ']' || c == '\\' || c < 0x20 || c >= 0x80) break;
+        }
+        const size_t length = end - at;
+        if (length == 0 || length > kMaxKeyNameLength || end >= limit) return 0;
+        last = path[end] == ']';
+        if (!last && (path[end] != '\\' || end + 1 >= path.size() || path[end + 1] != '\\')) return 0;
+        return IsWow6432Node(path.substr(at, length)) ? 0 : length;
+    }
+
+    static bool IsWow6432Node(std::string_view name) {
+        constexpr std::string_view kWow = "wow6432node";
+        if (name.size() != kWow.size()) return false;
+        for (size_t i = 0; i < name.size(); ++i)
+            if ((name[i] >= 'A' && name[i] <= 'Z' ? name[i] + 32 : name[i]) != kWow[i]) return false;
+        return true;
+    }
+
+    static std::string LowerCase(std::string_view text) {
+        std::string lower(text);
+        for (char& c : lower) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        return lower;
     }
 
     size_t Position(const Entry& entry) const { return m_brackets[entry.line] + entry.from; }
@@ -1173,6 +1363,11 @@ private:
     std::vector<size_t> m_brackets;
     std::vector<bool> m_indexed;
     size_t m_left = 0;
+    std::unordered_map<std::string, std::vector<std::uint32_t>> m_singles;  // lines of one plain name, by it
+    std::map<std::string, std::vector<Entry>> m_pairs;  // lines below two plain names, by them
+    std::vector<Entry> m_odd;                           // the other lines
+    std::vector<Entry>* m_lastPair = nullptr;           // while lines are added
+    std::string m_lastPairText;
     std::unordered_map<std::string, std::vector<Entry>> m_below;  // the lines below a path, by the path
     std::unordered_set<std::string> m_done;                    // paths whose every line is indexed
     std::unordered_set<std::string> m_wowKeys;                 // Wow6432Node keys shown by a line indexed
@@ -1234,15 +1429,20 @@ bool WineHive::OpenFile(int fd, size_t size, std::string& error) {
 bool WineHive::IndexPath(std::span<const std::u16string> path, std::string& error) {
     if (!m_lazy) return true;
     if (!m_lazy->IndexPath(path, error)) return false;
-    if (m_lazy->Complete()) m_lazy.reset();
+    if (m_lazy->Complete()) EndLazyIndex();
     return true;
 }
 
 bool WineHive::IndexAll(std::string& error) {
     if (!m_lazy) return true;
     if (!m_lazy->IndexAll(error)) return false;
-    m_lazy.reset();
+    EndLazyIndex();
     return true;
+}
+
+void WineHive::EndLazyIndex() {
+    m_lazy->RespellKeys(Root());
+    m_lazy.reset();
 }
 
 bool WineHive::Parse(std::string_view text, std::string& error) { return Read(HiveText(std::string(text)), error); }

@@ -76,6 +76,7 @@ private:
 
     bool Read(HiveText text, std::string& error);
     void Clear();
+    void EndLazyIndex();
 
     HiveText m_text;
     size_t m_headerLength = 0;

@@ -428,10 +428,12 @@ std::vector<std::u16string> Path(std::initializer_list<std::u16string_view> name
 
 // Whether two keys hold the same: values, class, link, and the same subkeys alike.
 ::testing::AssertionResult SameKeys(WineHive& a, RegistryKeyNode& x, WineHive& b, RegistryKeyNode& y) {
-    std::string error;
-    if (!a.Decode(x, error) || !b.Decode(y, error)) return ::testing::AssertionFailure() << error;
     const std::string name(x.Name().begin(), x.Name().end());
-    if (x.Values() != y.Values() || x.ClassName() != y.ClassName() || x.Modified() != y.Modified())
+    std::string errorA, errorB;
+    const bool decodedA = a.Decode(x, errorA);
+    if (decodedA != b.Decode(y, errorB) || errorA != errorB)  // damaged lines fail alike
+        return ::testing::AssertionFailure() << "decoding " << name << ": " << errorA << " / " << errorB;
+    if (decodedA && (x.Values() != y.Values() || x.ClassName() != y.ClassName() || x.Modified() != y.Modified()))
         return ::testing::AssertionFailure() << "the content of " << name;
     a.CheckLink(x);
     b.CheckLink(y);
@@ -486,6 +488,7 @@ TEST(WineHive, KeysIndexedForALookupAreThoseOfTheWholeHive) {
     // that begin alike, Wow6432Node levels.
     const std::string text =
         "WINE REGISTRY Version 2\n;; c\n\n#arch=win64\n"
+        "\n[Software\\\\Vend\\x6fr\\\\App] 1600000000\n\"d\"=\"first\"\n\"z\"=\"0\"\n"
         "\n[Software\\\\Vendor\\\\Apple] 1700000000\n\"a\"=\"1\"\n"
         "\n[Software\\\\Vendor\\\\App] 1700000001\n#time=1d9d3a1b2c3d4e5\n\"b\"=\"2\"\n"
         "\n[software\\\\VENDOR\\\\App\\\\Sub] 1700000002\n\"c\"=dword:00000003\n"
@@ -497,7 +500,8 @@ TEST(WineHive, KeysIndexedForALookupAreThoseOfTheWholeHive) {
         "\n[Software\\\\Caf\xc3\xa9\\\\Carte] 1700000008\n\"f\"=\"7\"\n"
         "\n[Software\\\\Vend\\x6fr\\\\Escaped] 1700000009\n\"g\"=\"8\"\n"
         "\n[Software\\\\A\\[1\\]] 1700000010\n\"h\"=\"9\"\n"
-        "\n[Other] 1700000011\n\"i\"=\"10\"\n";
+        "\n[Other] 1700000011\n\"i\"=\"10\"\n"
+        "\n[SOFTWARE\\\\vend\\x6fr\\\\app] 1700000012\n\"y\"=\"last\"\n";
     for (const auto& path :
          {Path({}), Path({u"Software"}), Path({u"SOFTWARE", u"vendor"}), Path({u"Software", u"Vendor", u"App"}),
           Path({u"Software", u"Vendor", u"app", u"sub"}), Path({u"Software", u"Vendor", u"Apple"}),
@@ -555,6 +559,36 @@ TEST(WineHive, ADamagedKeyLineFailsTheLookupsThatNeedIt) {
     LazyHive header("WINE REGISTRY Version 2\nnot a key\n\n[A] 1\n");
     EXPECT_FALSE(header.Opened());
     EXPECT_EQ("line 2: unrecognized line", header.Error());
+}
+
+TEST(WineHive, DamagedTextIndexedPathByPathReadsAsWhenReadWhole) {
+    const std::string text =
+        "WINE REGISTRY Version 2\n;; c\n\n#arch=win64\n\n[A\\\\B\\[c\\]] 1700000000\n#time=1d9d3a1b2c3d4e5\n"
+        "\"s\"=str(7):\"a\\0b\\0\"\n\n[A\\\\Wow6432Node\\\\B] 1700000000\n@=\"w\"\n\n[a\\\\b] 1700000000\n\"n\"=dword:0000000a\n"
+        "\n[A\\\\L] 1700000000\n#link\n\"SymbolicLinkValue\"=hex(6):41,00\n";
+    const char replacements[] = {'\\', '"', '[', ']', '\n', 'x', '0', '#', '\xc3', '\0'};
+    for (size_t at = 0; at < text.size(); ++at) {
+        for (char c : replacements) {
+            for (const std::string& damaged : {std::string(text).replace(at, 1, 1, c), text.substr(0, at)}) {
+                WineHive whole;
+                std::string wholeError, error;
+                const bool read = whole.Parse(damaged, wholeError);
+                LazyHive lazy(damaged);
+                if (!lazy.Opened()) {
+                    EXPECT_FALSE(read) << at;
+                    EXPECT_EQ(wholeError, lazy.Error()) << at;
+                    continue;
+                }
+                lazy.Hive().IndexPath(Path({u"A", u"B"}), error);
+                const bool indexed = lazy.Hive().IndexAll(error);
+                EXPECT_EQ(read, indexed) << at << ": " << (read ? error : wholeError);
+                if (read && indexed) {
+                    EXPECT_TRUE(lazy.Hive().Render() == whole.Render()) << at;
+                    EXPECT_TRUE(SameKeys(whole, whole.Root(), lazy.Hive(), lazy.Hive().Root())) << at;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -118,8 +118,18 @@ void BM_Load10MBUserHive(benchmark::State& state) { Load(state, LargeUserHive())
 void BM_Save10MBUserHive(benchmark::State& state) { Save(state, LargeUserHive()); }
 void BM_Save10MBUserHiveAllKeys(benchmark::State& state) { SaveAllKeys(state, LargeUserHive()); }
 
-// One account's worth of writes (about 25) through the key layer into a prefix whose
-// user.reg is 10 MB: each write is durable on disk when it returns.
+// One account's worth of writes (about 25) through the key layer.
+void WriteAccount(benchmark::State& state, CRegistryKey& key, int account) {
+    const std::string path =
+        "Software\\Microsoft\\Internet Account Manager\\Accounts\\bench" + std::to_string(account);
+    if (key.CreateKey(HKEY_CURRENT_USER, path.c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+        state.SkipWithError("create failed");
+    for (int i = 0; i < 12; ++i) key.WriteString(("Text" + std::to_string(i)).c_str(), "pop.example.com");
+    for (int i = 0; i < 12; ++i) key.WriteDword(("Number" + std::to_string(i)).c_str(), 110);
+}
+
+// An account's writes into a prefix whose user.reg is 10 MB: each write is durable on disk
+// when it returns.
 void BM_AccountWritesInto10MBUserHive(benchmark::State& state) {
     TempPrefix prefix;
     prefix.Write("user.reg", LargeUserHive());
@@ -127,14 +137,7 @@ void BM_AccountWritesInto10MBUserHive(benchmark::State& state) {
     CRegistryKey key(store);
     key.OpenKey(HKEY_CURRENT_USER, "Software", KEY_READ);  // the hive is read once, before timing
     int account = 0;
-    for (auto _ : state) {
-        const std::string path =
-            "Software\\Microsoft\\Internet Account Manager\\Accounts\\bench" + std::to_string(account++);
-        if (key.CreateKey(HKEY_CURRENT_USER, path.c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
-            state.SkipWithError("create failed");
-        for (int i = 0; i < 12; ++i) key.WriteString(("Text" + std::to_string(i)).c_str(), "pop.example.com");
-        for (int i = 0; i < 12; ++i) key.WriteDword(("Number" + std::to_string(i)).c_str(), 110);
-    }
+    for (auto _ : state) WriteAccount(state, key, account++);
     state.counters["writes"] = benchmark::Counter(25.0 * static_cast<double>(state.iterations()));
 }
 
@@ -148,12 +151,7 @@ void BM_AccountTransactionInto10MBUserHive(benchmark::State& state) {
     int account = 0;
     for (auto _ : state) {
         CRegistryTransaction transaction(store);
-        const std::string path =
-            "Software\\Microsoft\\Internet Account Manager\\Accounts\\bench" + std::to_string(account++);
-        if (key.CreateKey(HKEY_CURRENT_USER, path.c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
-            state.SkipWithError("create failed");
-        for (int i = 0; i < 12; ++i) key.WriteString(("Text" + std::to_string(i)).c_str(), "pop.example.com");
-        for (int i = 0; i < 12; ++i) key.WriteDword(("Number" + std::to_string(i)).c_str(), 110);
+        WriteAccount(state, key, account++);
         if (transaction.Commit() != ERROR_SUCCESS) state.SkipWithError("commit failed");
     }
 }

@@ -43,7 +43,7 @@ std::optional<std::string> WindowsPathOf(const std::string& unixPath) {
 std::string LastErrorText() { return Trim(GetSystemErrorText(GetLastError())); }
 
 // Reads and parses a provider source; on failure says why and gives nothing.
-std::optional<CProviderDatabase> ReadSource(const std::string& source) {
+std::optional<CProviderSource::Document> ReadSource(const std::string& source) {
     const auto sourcePath = WindowsPathOf(source);
     std::vector<std::uint8_t> bytes;
     if (!sourcePath) {
@@ -55,7 +55,7 @@ std::optional<CProviderDatabase> ReadSource(const std::string& source) {
         return std::nullopt;
     }
     try {
-        return CProviderSource::Parse(std::string(bytes.begin(), bytes.end()), source);
+        return CProviderSource::Read(std::string(bytes.begin(), bytes.end()), source);
     } catch (const CProviderSource::SyntaxError& e) {
         Fail(e.what());
         return std::nullopt;
@@ -65,9 +65,10 @@ std::optional<CProviderDatabase> ReadSource(const std::string& source) {
 int Compile(const std::string& source, const std::string& output) {
     const auto outputPath = WindowsPathOf(output);
     if (!outputPath) return Fail(output + ": outside the Windows session's drives");
-    const std::optional<CProviderDatabase> database = ReadSource(source);
-    if (!database) return 2;
-    if (!database->WriteToFile(*outputPath)) return Fail(output + ": cannot write: " + LastErrorText());
+    const std::optional<CProviderSource::Document> document = ReadSource(source);
+    if (!document) return 2;
+    for (const std::string& warning : document->warnings) std::cerr << "mailwright-cli: warning: " << warning << "\n";
+    if (!document->database.WriteToFile(*outputPath)) return Fail(output + ": cannot write: " + LastErrorText());
     return 0;
 }
 
@@ -214,11 +215,11 @@ int Import(const std::vector<std::string>& paths) {
 // Prints, one per line and tab-separated, every difference between the source's
 // records and the clientConfig files: record, domain, field, ours, theirs.
 int Diff(const std::string& source, const std::vector<std::string>& paths) {
-    const std::optional<CProviderDatabase> database = ReadSource(source);
-    if (!database) return 2;
+    const std::optional<CProviderSource::Document> document = ReadSource(source);
+    if (!document) return 2;
     std::vector<ConfigFile> files;
     if (!ReadConfigFiles(paths, files)) return 2;
-    const CClientConfigComparer comparer(*database);
+    const CClientConfigComparer comparer(document->database);
     std::size_t concerning = 0, differences = 0;
     for (const ConfigFile& file : files) {
         if (!file.config.IsUsable()) {

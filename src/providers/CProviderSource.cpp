@@ -156,12 +156,81 @@ const TextField* FindText(std::string_view key) {
     return nullptr;
 }
 
-CRefCountPtr<CProvider> ReadProvider(const Reader& in, const toml::table& table) {
+// The texts of a `source`: one string, or a list of them.
+std::vector<std::string> ReadSourceTexts(const Reader& in, const toml::node& node, const std::string& what) {
+    std::vector<std::string> texts;
+    if (const toml::array* list = node.as_array()) {
+        for (const toml::node& item : *list) texts.push_back(in.Text(item, what));
+    } else if (node.is_string()) {
+        texts.push_back(in.Text(node, what));
+    } else {
+        in.Fail(node.source(), what + ": expected a string or a list of strings");
+    }
+    return texts;
+}
+
+// Reads what a record says of where it comes from; a source that names nothing the maker
+// could look up again is only warned about, so that a record being written still compiles.
+class OriginReader {
+public:
+    OriginReader(const Reader& in, const std::string& fileName, std::vector<std::string>& warnings)
+        : m_in(in), m_fileName(fileName), m_warnings(warnings) {}
+
+    void Source(const toml::node& node) { m_source = &node; }
+    void DomainSources(const toml::node& node) { m_domainSources = &node; }
+
+    ProviderOrigin Finish(const toml::table& record, const CProvider& p) {
+        ProviderOrigin origin;
+        origin.record = p.m_name;
+        origin.line = static_cast<int>(record.source().begin.line);
+        m_prefix = m_fileName + ":" + std::to_string(origin.line) + ": record \"" + p.m_name + "\"";
+        origin.source = References(m_source, "source", "");
+        if (m_domainSources) ReadDomainSources(p, origin);
+        return origin;
+    }
+
+private:
+    std::vector<SourceReference> References(const toml::node* node, const std::string& what, const std::string& of) {
+        const std::vector<std::string> texts = node ? ReadSourceTexts(m_in, *node, what) : std::vector<std::string>();
+        if (texts.empty()) m_warnings.push_back(m_prefix + of + " names no source");
+        std::vector<SourceReference> references;
+        for (const std::string& text : texts) {
+            if (const auto reference = SourceReference::Parse(text)) {
+                references.push_back(*reference);
+                continue;
+            }
+            m_warnings.push_back(m_prefix + of + ": source \"" + text +
+                                 "\" names neither a repository file at a commit (owner/name:path@commit) nor a page "
+                                 "with the day it was read (https://... (read YYYY-MM-DD))");
+        }
+        return references;
+    }
+
+    void ReadDomainSources(const CProvider& p, ProviderOrigin& origin) {
+        const toml::table& table = m_in.Table(*m_domainSources, "domain_sources");
+        for (const auto& [key, node] : table) {
+            const std::string domain(key.str());
+            if (std::find(p.m_domains.begin(), p.m_domains.end(), domain) == p.m_domains.end())
+                m_in.Fail(key.source(), "domain_sources: \"" + domain + "\" is not one of the record's domains");
+            origin.domainSources[domain] = References(&node, "domain_sources", ", domain \"" + domain + "\"");
+        }
+    }
+
+    const Reader& m_in;
+    const std::string& m_fileName;
+    std::vector<std::string>& m_warnings;
+    const toml::node* m_source = nullptr;
+    const toml::node* m_domainSources = nullptr;
+    std::string m_prefix;
+};
+
+CRefCountPtr<CProvider> ReadProvider(const Reader& in, const toml::table& table, OriginReader& origin) {
     CRefCountPtr<CProvider> p(new CProvider);
     const std::string what = "[[provider]]";
     if (const toml::node* layout = table.get("layout")) p->m_layout = in.Integer(*layout, "layout", 1, 2);
     in.Keys(table, what, {"name", "layout", "domains", "pop3", "smtp", "user_name_is_email", "ask_user_name"},
-            {"alt_comment", "comment", "alt_info_url", "info_url", "alt_user_name_prompt", "user_name_prompt"},
+            {"alt_comment", "comment", "alt_info_url", "info_url", "alt_user_name_prompt", "user_name_prompt", "source",
+             "domain_sources"},
             [&](std::string_view key, const toml::node& value) {
                 const std::string name(key);
                 if (key == "name") p->m_name = in.Text(value, name);
@@ -171,6 +240,8 @@ CRefCountPtr<CProvider> ReadProvider(const Reader& in, const toml::table& table)
                     ReadServer(in, value, name, p->m_smtpServer, p->m_smtpPort, p->m_smtpSsl, &p->m_smtpAuth);
                 else if (key == "user_name_is_email") p->m_userNameIsEmail = in.Boolean(value, name);
                 else if (key == "ask_user_name") p->m_askUserName = in.Switch(value, name);
+                else if (key == "source") origin.Source(value);
+                else if (key == "domain_sources") origin.DomainSources(value);
                 else if (const TextField* text = FindText(key)) {
                     if (text->secondCopy && p->m_layout == 1)
                         in.Fail(value.source(), name + ": layout 1 has no second copy; expected layout = 2 or alt_" + name);
@@ -263,7 +334,7 @@ void FormatProvider(std::ostream& out, const CProvider& p) {
 
 }  // namespace
 
-CProviderDatabase CProviderSource::Parse(std::string_view text, const std::string& fileName) {
+CProviderSource::Document CProviderSource::Read(std::string_view text, const std::string& fileName) {
     const Reader in(fileName);
     toml::table root;
     try {
@@ -272,10 +343,10 @@ CProviderDatabase CProviderSource::Parse(std::string_view text, const std::strin
         in.Fail(e.source(), std::string(e.description()));
     }
 
-    CProviderDatabase database;
+    Document document;
     in.Keys(root, "top level", {"format_version", "provider"}, {}, [&](std::string_view key, const toml::node& value) {
         if (key == "format_version") {
-            database.SetVersion(in.Integer(value, "format_version", 1, std::numeric_limits<std::int32_t>::max()));
+            document.database.SetVersion(in.Integer(value, "format_version", 1, std::numeric_limits<std::int32_t>::max()));
             return;
         }
         const toml::array* providers = value.as_array();
@@ -283,14 +354,20 @@ CProviderDatabase CProviderSource::Parse(std::string_view text, const std::strin
             in.Fail(value.source(), "provider: expected [[provider]] tables");
         for (const toml::node& node : *providers) {
             const toml::table& table = *node.as_table();
-            CRefCountPtr<CProvider> provider = ReadProvider(in, table);
+            OriginReader origin(in, fileName, document.warnings);
+            CRefCountPtr<CProvider> provider = ReadProvider(in, table, origin);
             // The rule a downloaded database must pass, so that the maker finds out first.
             if (const auto impossible = FindImpossibleValue(*provider))
                 in.Fail(table.source(), "[[provider]]: " + impossible->Describe());
-            database.Add(provider);
+            document.origins.push_back(origin.Finish(table, *provider));
+            document.database.Add(provider);
         }
     });
-    return database;
+    return document;
+}
+
+CProviderDatabase CProviderSource::Parse(std::string_view text, const std::string& fileName) {
+    return Read(text, fileName).database;
 }
 
 std::string CProviderSource::Format(const CProviderDatabase& database) {

@@ -2,8 +2,10 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "providers/CProviderDatabase.h"
+#include "providers/ProviderOrigin.h"
 
 namespace mailwright {
 
@@ -19,7 +21,19 @@ public:
         using std::runtime_error::runtime_error;
     };
 
-    // Reads the source; `fileName` is only used in error messages.
+    // A source read whole: the records and, beside them, where each comes from.
+    struct Document {
+        CProviderDatabase database;
+        std::vector<ProviderOrigin> origins;  // one per record, in record order
+        // "file:line: record "name" names no source" and the like: the maker should
+        // hear of them, but the records compile all the same.
+        std::vector<std::string> warnings;
+    };
+
+    // Reads the source; `fileName` is only used in messages.
+    static Document Read(std::string_view text, const std::string& fileName);
+
+    // The records of Read alone.
     static CProviderDatabase Parse(std::string_view text, const std::string& fileName);
 
     // The source text of a database: Parse reads it back to the same records, so

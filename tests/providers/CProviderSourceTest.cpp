@@ -5,6 +5,7 @@
 #include <string>
 
 #include "providers/CProviderSource.h"
+#include "providers/SourceReference.h"
 #include "providers/VeskMemoryArchive.h"
 #include "StreamBytes.h"
 
@@ -185,6 +186,134 @@ TEST(CProviderSource, ErrorsNameTheLineAndWhatWasExpected) {
             EXPECT_EQ(message.rfind(where, 0), 0u) << c.name << ": " << message;
             EXPECT_NE(message.find(c.expected), std::string::npos) << c.name << ": " << message;
             EXPECT_EQ(message.find('\n'), std::string::npos) << c.name << ": " << message;
+        }
+    }
+}
+
+TEST(SourceReference, ReadsTheTwoFormsOnly) {
+    const struct {
+        const char* text;
+        bool valid;
+    } cases[] = {
+        {"thunderbird/autoconfig:ispdb/gmx.com.xml@c6ad79659b5f", true},
+        {"M66B/FairEmail:app/src/main/res/xml/providers.xml@bc9efb1e58b323cc231c0e2ad89958734e8ad516", true},
+        {"https://support.google.com/mail/answer/7104828 (read 2026-12-10)", true},
+        {"http://help.example.pl/poczta?x=1#pop (read 2026-01-31)", true},
+        {"thunderbird/autoconfig:ispdb/gmx.com.xml", false},             // no commit
+        {"thunderbird/autoconfig:ispdb/gmx.com.xml@c6ad79", false},      // commit too short
+        {"thunderbird/autoconfig:ispdb/gmx.com.xml@C6AD79659B5F", false},
+        {"thunderbird/autoconfig:../gmx.com.xml@c6ad79659b5f", false},
+        {"ispdb/gmx.com.xml@c6ad79659b5f", false},                        // no repository
+        {"https://support.google.com/mail/answer/7104828", false},       // no day
+        {"https://support.google.com/ (read 2026-13-10)", false},
+        {"https://support.google.com/ (read 10.12.2026)", false},
+        {"ftp://example.com/x (read 2026-12-10)", false},
+        {"the ISP database", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        const auto reference = SourceReference::Parse(c.text);
+        EXPECT_EQ(reference.has_value(), c.valid) << c.text;
+        if (reference) {
+            EXPECT_EQ(reference->Text(), c.text);
+        }
+    }
+    const auto file = SourceReference::Parse("thunderbird/autoconfig:ispdb/gmx.com.xml@c6ad79659b5f");
+    ASSERT_TRUE(file && file->IsRepositoryFile());
+    EXPECT_EQ(file->repository, "thunderbird/autoconfig");
+    EXPECT_EQ(file->path, "ispdb/gmx.com.xml");
+    EXPECT_EQ(file->commit, "c6ad79659b5f");
+    const auto page = SourceReference::Parse("https://hilfe.gmx.net/pop-imap/einschalten.html (read 2026-12-10)");
+    ASSERT_TRUE(page && !page->IsRepositoryFile());
+    EXPECT_EQ(page->address, "https://hilfe.gmx.net/pop-imap/einschalten.html");
+    EXPECT_EQ(page->readOn, "2026-12-10");
+}
+
+namespace {
+
+const char kRecord[] = R"(format_version = 1
+[[provider]]
+name = "P"
+layout = 2
+domains = ["p.pl", "q.pl"]
+pop3 = { server = "pop.p.pl", port = 995, ssl = true }
+smtp = { server = "smtp.p.pl", port = 465, ssl = true, auth = true }
+user_name_is_email = true
+ask_user_name = false
+)";
+
+}  // namespace
+
+// Where a record comes from is the maker's knowledge, not the program's: the source reads
+// it beside the records, and the database compiles to the same bytes with or without it.
+TEST(CProviderSource, SourcesStayOutOfTheDatabase) {
+    const std::string sourced = std::string(kRecord) +
+                                "source = [\"thunderbird/autoconfig:ispdb/p.pl.xml@0123abcd\", "
+                                "\"https://pomoc.p.pl/pop3 (read 2026-12-10)\"]\n"
+                                "domain_sources = { \"q.pl\" = \"https://pomoc.p.pl/domeny (read 2026-12-09)\" }\n";
+    const CProviderSource::Document document = CProviderSource::Read(sourced, "p.toml");
+    EXPECT_TRUE(document.warnings.empty());
+    EXPECT_EQ(Compiled(document.database), Compiled(CProviderSource::Parse(kRecord, "p.toml")));
+    ASSERT_EQ(document.origins.size(), 1u);
+    const ProviderOrigin& origin = document.origins[0];
+    EXPECT_EQ(origin.record, "P");
+    EXPECT_EQ(origin.line, 2);
+    ASSERT_EQ(origin.source.size(), 2u);
+    EXPECT_EQ(origin.source[0].path, "ispdb/p.pl.xml");
+    EXPECT_EQ(origin.source[1].address, "https://pomoc.p.pl/pop3");
+    ASSERT_EQ(origin.domainSources.size(), 1u);
+    ASSERT_EQ(origin.domainSources.at("q.pl").size(), 1u);
+    EXPECT_EQ(origin.domainSources.at("q.pl")[0].readOn, "2026-12-09");
+    EXPECT_EQ(CProviderSource::Format(document.database).find("source ="), std::string::npos);
+}
+
+TEST(CProviderSource, WarnsOfRecordsThatNameNoSource) {
+    const struct {
+        const char* name;
+        std::string add;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {"no source", "", {"p.toml:2: record \"P\" names no source"}},
+        {"empty list", "source = []\n", {"p.toml:2: record \"P\" names no source"}},
+        {"free text", "source = \"the ISP database\"\n",
+         {"p.toml:2: record \"P\": source \"the ISP database\" names neither a repository file at a commit "
+          "(owner/name:path@commit) nor a page with the day it was read (https://... (read YYYY-MM-DD))"}},
+        {"one of two without a day",
+         "source = [\"https://pomoc.p.pl/a (read 2026-12-10)\", \"https://pomoc.p.pl/b\"]\n",
+         {"p.toml:2: record \"P\": source \"https://pomoc.p.pl/b\" names neither a repository file at a commit "
+          "(owner/name:path@commit) nor a page with the day it was read (https://... (read YYYY-MM-DD))"}},
+        {"a domain without a source",
+         "source = \"https://pomoc.p.pl/a (read 2026-12-10)\"\ndomain_sources = { \"q.pl\" = [] }\n",
+         {"p.toml:2: record \"P\", domain \"q.pl\" names no source"}},
+    };
+    for (const auto& c : cases) {
+        const CProviderSource::Document document = CProviderSource::Read(std::string(kRecord) + c.add, "p.toml");
+        EXPECT_EQ(document.warnings, c.warnings) << c.name;
+        EXPECT_EQ(document.database.GetProviders().size(), 1u) << c.name;
+    }
+}
+
+TEST(CProviderSource, RefusesSourcesOfTheWrongShape) {
+    const struct {
+        const char* name;
+        std::string add;
+        int line;
+        const char* expected;
+    } cases[] = {
+        {"source a number", "source = 3\n", 10, "source: expected a string or a list of strings"},
+        {"source a list of numbers", "source = [3]\n", 10, "source: expected a string"},
+        {"domain sources a list", "domain_sources = [\"q.pl\"]\n", 10, "domain_sources: expected a table"},
+        {"a domain the record lacks", "domain_sources = { \"r.pl\" = \"https://r.pl/ (read 2026-12-10)\" }\n", 10,
+         "domain_sources: \"r.pl\" is not one of the record's domains"},
+    };
+    for (const auto& c : cases) {
+        try {
+            CProviderSource::Read(std::string(kRecord) + c.add, "p.toml");
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const CProviderSource::SyntaxError& e) {
+            const std::string message = e.what();
+            EXPECT_EQ(message.rfind("p.toml:" + std::to_string(c.line) + ":", 0), 0u) << c.name << ": " << message;
+            EXPECT_NE(message.find(c.expected), std::string::npos) << c.name << ": " << message;
         }
     }
 }

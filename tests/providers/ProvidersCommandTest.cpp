@@ -107,7 +107,8 @@ TEST(ProvidersCommand, BadSourceNamesTheLineAndWritesNothing) {
     tmp.WriteFile("good.toml", "format_version = 1\n[[provider]]\nname = \"x\"\nlayout = 2\ndomains = [\"x.pl\"]\n"
                                "pop3 = { server = \"pop.x.pl\", port = 995, ssl = true }\n"
                                "smtp = { server = \"smtp.x.pl\", port = 465, ssl = true, auth = true }\n"
-                               "user_name_is_email = true\nask_user_name = false\n");
+                               "user_name_is_email = true\nask_user_name = false\n"
+                               "source = \"https://x.pl/poczta (read 2026-12-10)\"\n");
     const Result unwritable = RunCli(tmp, {"compile", tmp.Sub("good.toml"), tmp.Sub("no/such/folder/out.lst")});
     EXPECT_NE(unwritable.status, 0);
     EXPECT_EQ(CountLines(unwritable.err), 1) << unwritable.err;
@@ -125,6 +126,26 @@ TEST(ProvidersCommand, BadSourceNamesTheLineAndWritesNothing) {
     EXPECT_NE(refused.err.find(tmp.Sub("hostile.toml") + ":2:"), std::string::npos) << refused.err;
     EXPECT_NE(refused.err.find("pop3.server"), std::string::npos) << refused.err;
     EXPECT_FALSE(tmp.Exists("hostile.lst"));
+}
+
+// A record that names no source still compiles, to the bytes it would have with one;
+// the maker hears of it on stderr.
+TEST(ProvidersCommand, CompileWarnsOfARecordWithoutSource) {
+    TempFolder tmp;
+    const std::string record = "format_version = 1\n[[provider]]\nname = \"x\"\nlayout = 2\ndomains = [\"x.pl\"]\n"
+                               "pop3 = { server = \"pop.x.pl\", port = 995, ssl = true }\n"
+                               "smtp = { server = \"smtp.x.pl\", port = 465, ssl = true, auth = true }\n"
+                               "user_name_is_email = true\nask_user_name = false\n";
+    tmp.WriteFile("unsourced.toml", record);
+    tmp.WriteFile("sourced.toml", record + "source = \"thunderbird/autoconfig:ispdb/x.pl.xml@0123abc\"\n");
+    const Result unsourced = RunCli(tmp, {"compile", tmp.Sub("unsourced.toml"), tmp.Sub("unsourced.lst")});
+    EXPECT_EQ(unsourced.status, 0) << unsourced.err;
+    EXPECT_EQ(unsourced.err, "mailwright-cli: warning: " + tmp.Sub("unsourced.toml") + ":2: record \"x\" names no source\n");
+    const Result sourced = RunCli(tmp, {"compile", tmp.Sub("sourced.toml"), tmp.Sub("sourced.lst")});
+    EXPECT_EQ(sourced.status, 0) << sourced.err;
+    EXPECT_EQ(sourced.err, "");
+    ASSERT_TRUE(tmp.Exists("unsourced.lst"));
+    EXPECT_EQ(tmp.ReadFile("sourced.lst"), tmp.ReadFile("unsourced.lst"));
 }
 
 TEST(ProvidersCommand, LookupInAFile) {

@@ -6,10 +6,12 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "creation/SubdomainHostDomain.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"
+#include "providers/SourceReference.h"
 #include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
 #include "testlib/TempFolder.h"
@@ -33,10 +35,27 @@ std::string ReadText(const std::string& path) {
     return text.str();
 }
 
-const CProviderDatabase& Source() {
-    static const CProviderDatabase db =
-        CProviderSource::Parse(ReadText(MW_SOURCE_DIR "/data/providers.toml"), "data/providers.toml");
-    return db;
+const CProviderSource::Document& Document() {
+    static const CProviderSource::Document document =
+        CProviderSource::Read(ReadText(MW_SOURCE_DIR "/data/providers.toml"), "data/providers.toml");
+    return document;
+}
+
+const CProviderDatabase& Source() { return Document().database; }
+
+// The domains that each cited ISP database file lists, by the reference the data cites:
+// tests/data/ispdb-domains.txt, made by scripts/ispdb-domains.
+std::map<std::string, std::set<std::string>> IspDatabaseDomains() {
+    std::map<std::string, std::set<std::string>> files;
+    std::istringstream lines(ReadText(MW_TEST_DATA_DIR "/ispdb-domains.txt"));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream words(line);
+        std::string reference, domain;
+        words >> reference;
+        while (words >> domain) files[reference].insert(domain);
+    }
+    return files;
 }
 
 }  // namespace
@@ -103,8 +122,37 @@ TEST(DefaultDatabase, EveryDomainIsLowerCaseAndInOneRecord) {
         }
     }
     // Guards against losing records or domains by accident.
-    EXPECT_GE(db.GetProviders().size(), 170u);
-    EXPECT_GE(listedBy.size(), 950u);
+    EXPECT_GE(db.GetProviders().size(), 165u);
+    EXPECT_GE(listedBy.size(), 940u);
+}
+
+// Every record says where it comes from. A record that follows ISP database files vouches
+// only for the domains those files list; any other domain of it names its own source.
+TEST(ProviderData, EveryRecordAndDomainNamesItsSource) {
+    EXPECT_EQ(Document().warnings, std::vector<std::string>());
+    const auto ispDomains = IspDatabaseDomains();
+    const auto& providers = Source().GetProviders();
+    ASSERT_EQ(Document().origins.size(), providers.size());
+    for (std::size_t i = 0; i < providers.size(); ++i) {
+        const ProviderOrigin& origin = Document().origins[i];
+        std::set<std::string> vouched;
+        bool followsIspDatabase = false;
+        for (const SourceReference& reference : origin.source) {
+            if (reference.repository != kIspDatabaseRepository) continue;
+            followsIspDatabase = true;
+            const auto file = ispDomains.find(reference.Text());
+            if (file == ispDomains.end()) {
+                ADD_FAILURE() << origin.record << ": " << reference.Text()
+                              << " is missing from tests/data/ispdb-domains.txt (scripts/ispdb-domains makes it)";
+                continue;
+            }
+            vouched.insert(file->second.begin(), file->second.end());
+        }
+        if (!followsIspDatabase) continue;
+        for (const std::string& domain : providers[i]->m_domains)
+            EXPECT_TRUE(vouched.count(domain) || origin.domainSources.count(domain))
+                << origin.record << ": " << domain << " is in none of the ISP database files cited and names no source";
+    }
 }
 
 TEST(ProviderData, ShownTextsAreComplete) {

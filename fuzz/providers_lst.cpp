@@ -7,7 +7,7 @@
 #include "FuzzCheck.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/ProviderValues.h"
-#include "providers/VeskMemoryArchive.h"
+#include "support/VeskMemoryArchive.h"
 
 using namespace mailwright;
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <sys/stat.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,10 @@ public:
     std::string Architecture();
     // Why a hive could not be read (file and line), empty when both could.
     std::string HiveProblem();
+    // Reads both hive files anew, every key of them, and tells each line that Wine skips
+    // or reads only in part, and each key that cannot be read, as "<file>: line N:
+    // expected ...". False when a hive cannot be read at all (told the same way).
+    bool ReadEveryKey(const std::function<void(const std::string&)>& tell);
 
 protected:
     RegistryKeyNode* HiveRoot(int hive, LONG& error) override;

@@ -150,6 +150,32 @@ std::string WineHiveStore::HiveProblem() {
     return problems;
 }
 
+bool WineHiveStore::ReadEveryKey(const std::function<void(const std::string&)>& tell) {
+    bool readable = true;
+    for (const HiveFile& file : m_files) {
+        const auto tellOfFile = [&](const std::string& what) { tell(file.path + ": " + what); };
+        struct stat st;
+        if (::stat(file.path.c_str(), &st) != 0 && errno == ENOENT) continue;  // no keys yet
+        const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (fd >= 0) ::close(fd);
+            tellOfFile("cannot be read");
+            readable = false;
+            continue;
+        }
+        WineHive hive;
+        hive.TellSkippedLines(tellOfFile);
+        std::string error;
+        if (!hive.ParseFile(fd, static_cast<size_t>(st.st_size), error)) {
+            tellOfFile(error);
+            readable = false;
+            continue;
+        }
+        hive.DecodeEveryKey(tellOfFile);
+    }
+    return readable;
+}
+
 LONG WineHiveStore::LockHives() {
     m_serverRunning = false;
     m_lockFd = ::open(m_prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

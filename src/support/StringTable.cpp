@@ -126,6 +126,16 @@ constexpr Entry kStrings[] = {
      "the account uses their settings."},
     {IDS_FOUND_PUBLISHED_SETTINGS,
      "Your domain is not in the program's database. The account uses the settings published by %s."},
+    {IDS_ERR_NOT_REGULAR_FILE,
+     "The file is not a regular file (it is a pipe, a socket or a device), so it is neither read nor "
+     "replaced."},
+    {IDS_ERR_HARD_LINKS,
+     "A registry file of this Wine prefix (user.reg or system.reg) has several hard links, which would no "
+     "longer share its content once it is replaced, so it is left unchanged. Make it a file of its own "
+     "(copy it, then move the copy over it) and try again."},
+    {IDS_ERR_PREFIX_BUSY,
+     "Another Mailwright is changing the registry of this Wine prefix and has not finished in time. Try "
+     "again when it has finished."},
     {IDS_APP_TITLE, "Brightfold Mailwright"},
     {IDS_DATABASE_FILE, "providers.lst"},
 };

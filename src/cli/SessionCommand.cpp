@@ -29,7 +29,7 @@ int PrintSession() {
     const std::shared_ptr<WindowsSession> current = WindowsSession::Current();
     WindowsSession& session = *current;
     const std::string prefix = session.PrefixFolder();
-    std::cout << "Prefix: " << (prefix.empty() ? "none (neither $WINEPREFIX nor ~/.wine with a registry)" : prefix)
+    std::cout << "Prefix: " << (prefix.empty() ? "none (no Wine prefix found; see mailwright-cli prefixes)" : prefix)
               << "\n";
     if (!prefix.empty()) {
         const std::string arch = session.Architecture();

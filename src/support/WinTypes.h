@@ -76,6 +76,7 @@ inline constexpr LONG ERROR_MW_PREFIX_BUSY = 0x20000003;
 inline constexpr unsigned MB_OK = 0x0;
 inline constexpr unsigned MB_OKCANCEL = 0x1;
 inline constexpr unsigned MB_YESNO = 0x4;
+inline constexpr unsigned MB_RETRYCANCEL = 0x5;
 inline constexpr unsigned MB_TYPEMASK = 0xF;
 inline constexpr unsigned MB_ICONERROR = 0x10;
 inline constexpr unsigned MB_ICONQUESTION = 0x20;
@@ -89,6 +90,7 @@ inline constexpr unsigned MB_TOPMOST = 0x40000;
 // Dialog and message box results.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDRETRY = 4;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 

@@ -145,7 +145,7 @@ void CMailAccountCreator::CreateSteps(std::int32_t client, bool& result) {
 std::optional<CProviderDiscovery::Found> CMailAccountCreator::DiscoverProvider(const CProviderDatabase& database,
                                                                                bool& cancelled) {
     CProviderDiscovery discovery(database, m_discoverySettings);
-    const std::string domain = SplitEmailAddress(m_emailAddress).domain;
+    const std::string domain = DnsDomainOf(m_emailAddress);
     std::optional<CProviderDiscovery::Found> found;
     VeskBackgroundTask task([&](std::stop_token stop) { found = discovery.Discover(domain, stop); });
     UserInterface().WaitForTask(task);

@@ -147,6 +147,23 @@ constexpr Entry kStrings[] = {
     {IDS_PREFIX_VERSION_UNKNOWN, "unknown"},
     {IDS_PREFIX_NO_CLIENTS, "none"},
     {IDS_PREFIX_WINE_RUNS, "Wine runs it"},
+    {IDS_FOUND_ISP_DATABASE,
+     "Your domain is not in the program's database. The account uses the settings that the public ISP "
+     "database of the open-source mail programs lists for %s."},
+    {IDS_FOUND_MAIL_HOST_SETTINGS,
+     "Your domain is not in the program's database. Its mail goes to the servers of %s, so the account "
+     "uses the settings that %s publishes for them."},
+    {IDS_FOUND_MAIL_HOST_ISP_DATABASE,
+     "Your domain is not in the program's database. Its mail goes to the servers of %s, so the account "
+     "uses the settings that the public ISP database of the open-source mail programs lists for %s."},
+    {IDS_FOUND_SERVICE_RECORDS,
+     "Your domain is not in the program's database. The account uses the mail servers that %s names in "
+     "its DNS service records. The log-on name is taken to be your full email address."},
+    {IDS_FOUND_BY_GUESSING,
+     "Your domain is not in the program's database and publishes no settings. The servers were found by "
+     "trying common server names for %s: each answered as a mail server over a secure connection with a "
+     "valid certificate. The log-on name is taken to be your full email address; if the server refuses "
+     "it, change it in the account's settings."},
     {IDS_ERR_NOT_REGULAR_FILE,
      "The file is not a regular file (it is a pipe, a socket or a device), so it is neither read nor "
      "replaced."},

@@ -53,7 +53,7 @@ protected:
         const DiscoverySettings local = m_net.Settings();
         std::vector<std::string> args{"create",       "--email",          address,           "--client",
                                       "outlook-express", "--nameserver", local.nameserver, "--autoconfig-url",
-                                      local.autoconfigUrl};
+                                      local.autoconfigUrl, "--isp-database-url", local.ispDatabaseUrl};
         args.insert(args.end(), more.begin(), more.end());
         return Cli(args);
     }

@@ -5,6 +5,7 @@
 #include "support/WindowsSession.h"
 #include "ui/CDlgUpdate.h"
 #include "ui/VeskDialogHeaderDrawer.h"
+#include "ui/UiText.h"
 #include "ui/VeskTemplateDialog.h"
 #include "update/CUpdateThread.h"
 #include "update/IThreadContact.h"
@@ -54,7 +55,7 @@ public:
     static constexpr int IDC_LINK_TOOLS = 1002;
 
     // The notice that names the maker (control 1034).
-    static constexpr const char* kMakerNotice = "Free software from Brightfold";
+    static constexpr const char* kMakerNotice = UiTextNoop("main dialog", "Free software from Brightfold");
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

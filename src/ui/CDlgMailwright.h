@@ -39,6 +39,8 @@ public:
 
     void SetIdle(bool idle) override;
 
+    const VeskDialogHeaderDrawer& GetHeader() const { return m_header; }
+
     static constexpr int IDD = 102;
     static constexpr int IDC_BAND = 1008;
     static constexpr int IDC_EMAIL = 1010;

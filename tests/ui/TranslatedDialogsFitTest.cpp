@@ -1,5 +1,6 @@
 // Every dialog in each language of po/: each label, button and link shows its whole text
-// within its control, measured with the control's own font.
+// within its control, measured with the control's own font, and the header bands their
+// whole text.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QTest>
 #include <functional>
@@ -29,6 +31,7 @@
 #include "ui/CDlgMailwright.h"
 #include "ui/CDlgProfileSelect.h"
 #include "ui/CDlgUpdate.h"
+#include "ui/VeskDialogHeaderDrawer.h"
 #include "ui/VeskHyperLink.h"
 #include "UiTestSupport.h"
 
@@ -116,10 +119,26 @@ std::vector<std::string> Misfits(QWidget& dialog) {
     return misfits;
 }
 
-void ExpectAllFit(QWidget& dialog, const std::string& language, const char* name) {
+QString WithoutSpaces(QString text) { return text.remove(QRegularExpression(QStringLiteral("\\s"))); }
+
+// The band cuts a text that its lines do not hold with "...". Lines break at blanks and
+// after hyphens, so the shown lines and the text are compared without blanks.
+std::string BandMisfit(const VeskDialogHeaderDrawer& band) {
+    QString shown;
+    for (const QString& line : band.GetShownLines()) shown += line + QLatin1Char('\n');
+    if (WithoutSpaces(shown) == WithoutSpaces(band.GetText())) return {};
+    return "band \"" + band.GetText().toStdString() + "\" shows only \"" + shown.toStdString() + "\"";
+}
+
+void ExpectAllFit(QWidget& dialog, const std::string& language, const char* name,
+                  const VeskDialogHeaderDrawer* band = nullptr) {
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    for (const std::string& misfit : Misfits(dialog)) ADD_FAILURE() << language << ", " << name << ": " << misfit;
+    std::vector<std::string> misfits = Misfits(dialog);
+    if (band) misfits.push_back(BandMisfit(*band));
+    for (const std::string& misfit : misfits) {
+        if (!misfit.empty()) ADD_FAILURE() << language << ", " << name << ": " << misfit;
+    }
     SaveScreenshot(dialog, QString::fromStdString(std::string(name) + "-" + language));
     dialog.hide();
 }
@@ -135,7 +154,7 @@ void CheckMainDialog(const std::string& language) {
     CProviderDatabase::EnsureDatabaseFile();
     {
         CDlgMailwright dialog(nullptr, kUnreachableUpdateUrl);
-        ExpectAllFit(dialog, language, "main");
+        ExpectAllFit(dialog, language, "main", &dialog.GetHeader());
     }
     CMailClientChecker::ResetInstance();
 }
@@ -156,7 +175,7 @@ void CheckSmallDialogs(const std::string& language) {
         ScopedPrefixSession session(prefix);
         ScopedRecordingUserInterface ui;
         CDlgProfileSelect dialog({"Outlook", "Home"}, 14);
-        ExpectAllFit(dialog, language, "profile");
+        ExpectAllFit(dialog, language, "profile", &dialog.GetHeader());
     }
     // The update dialog with each of its texts.
     for (const unsigned text : {IDS_UPDATE_IN_PROGRESS, IDS_UPDATE_DONE, IDS_UPDATE_INTERRUPTED, IDS_UPDATE_FAILED,

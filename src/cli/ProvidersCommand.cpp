@@ -20,12 +20,12 @@
 #include "providers/CClientConfigImporter.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"
-#include "providers/VeskMemoryArchive.h"
 #include "support/FileSystem.h"
 #include "support/LastError.h"
 #include "support/StringTable.h"
 #include "support/TextUtil.h"
 #include "support/VeskException.h"
+#include "support/VeskMemoryArchive.h"
 #include "support/WindowsSession.h"
 
 namespace mailwright::cli {

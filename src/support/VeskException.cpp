@@ -1,10 +1,10 @@
 #include "support/VeskException.h"
 
-#include "providers/VeskMemoryArchive.h"
 #include "support/IUserInterface.h"
 #include "support/TextUtil.h"
 #include "support/VeskCatalog.h"
 #include "support/VeskFsPathT.h"
+#include "support/VeskMemoryArchive.h"
 #include "support/WinTypes.h"
 
 namespace mailwright::Error {

@@ -1,6 +1,7 @@
 // The embedded default database and its source, data/providers.toml.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
@@ -12,8 +13,8 @@
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"
 #include "providers/SourceReference.h"
-#include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
+#include "support/VeskMemoryArchive.h"
 #include "testlib/TempFolder.h"
 #include "StreamBytes.h"
 
@@ -83,6 +84,43 @@ TEST(DefaultDatabase, IsTheCompiledSource) {
     VeskMemoryArchive archive;
     Source().Write(archive);
     EXPECT_EQ(Bytes(archive.GetData(), archive.GetData() + archive.GetLength()), Embedded());
+}
+
+// The check above cannot catch a fault of the writer, which made both sides; these bytes
+// are spelled out from data/providers.toml by hand.
+TEST(DefaultDatabase, HoldsRecordsSpelledOutByHand) {
+    const Bytes none = Text("");
+    const struct {
+        const char* name;
+        Bytes record;
+    } cases[] = {
+        {"@nifty",
+         Join({Value(50), Value(2), Text("@nifty"), Text("pop.nifty.com"), Text("smtp.nifty.com"), none, none, none,
+               none, Value(1), Value(0), Value(0), Value(587), Value(110), Value(1), Text("nifty.com"), Flag(false),
+               Value(0), none, none})},
+        {"OCN",
+         Join({Value(50), Value(2), Text("OCN"), Text("pop.ocn.ne.jp"), Text("smtp.ocn.ne.jp"), none, none, none, none,
+               Value(1), Value(1), Value(1), Value(465), Value(995), Value(2), Text("ocn.ne.jp"), Text("ocn.ad.jp"),
+               Flag(true), Value(0), none, none})},
+        {"Yahoo! JAPAN Mail",
+         Join({Value(50), Value(2), Text("Yahoo! JAPAN Mail"), Text("pop.mail.yahoo.co.jp"),
+               Text("smtp.mail.yahoo.co.jp"), none, none, none, none, Value(1), Value(1), Value(1), Value(465),
+               Value(995), Value(2), Text("yahoo.co.jp"), Text("ymail.ne.jp"), Flag(false), Value(1), none,
+               Text("Your Yahoo! JAPAN ID:")})},
+    };
+    const Bytes embedded = Embedded();
+    for (const auto& c : cases)
+        EXPECT_NE(std::search(embedded.begin(), embedded.end(), c.record.begin(), c.record.end()), embedded.end())
+            << c.name << ": the embedded database does not hold the record as written out here";
+
+    const std::string source = ReadText(MW_SOURCE_DIR "/data/providers.toml");
+    std::int32_t records = 0;
+    for (std::size_t at = source.find("\n[[provider]]"); at != std::string::npos;
+         at = source.find("\n[[provider]]", at + 1))
+        ++records;
+    const Bytes header = Join({Value(1), Value(records)});
+    ASSERT_GE(embedded.size(), header.size());
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), embedded.begin())) << "version 1 and " << records << " records";
 }
 
 TEST(ProviderData, RecordsFollowTheRules) {

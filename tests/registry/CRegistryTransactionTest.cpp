@@ -13,7 +13,9 @@
 #include <atomic>
 #include <cerrno>
 #include <fstream>
+#include <filesystem>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -22,9 +24,9 @@
 #include "registry/CRegistryTransaction.h"
 #include "registry/WineHiveStore.h"
 #include "support/LastError.h"
-#include "testlib/FaultyRegistry.h"
 #include "testlib/RegistryStores.h"
 #include "testlib/RunningWineServer.h"
+#include "testlib/ScopedFileSizeLimit.h"
 #include "testlib/TempFolder.h"
 
 namespace mailwright {
@@ -101,15 +103,6 @@ TEST_P(TransactionOnEveryStore, CommitKeepsEverything) {
         EXPECT_EQ(std::make_pair(ERROR_SUCCESS, i), Read(m_store, "Software\\Brightfold", ("v" + std::to_string(i)).c_str()));
 }
 
-TEST_P(TransactionOnEveryStore, AFailedCommitLeavesNothing) {
-    auto faulty = std::make_shared<testing::FaultyRegistry>(m_store);
-    faulty->FailCommit(ERROR_DISK_FULL);
-    CRegistryTransaction transaction(faulty);
-    ASSERT_EQ(ERROR_SUCCESS, Write(faulty, "Software\\Brightfold", "n", 1));
-    EXPECT_EQ(ERROR_DISK_FULL, transaction.Commit());
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, Read(m_store, "Software\\Brightfold", "n").first);
-}
-
 TEST_P(TransactionOnEveryStore, ATransactionInsideAnotherJoinsIt) {
     CRegistryTransaction outer(m_store);
     {
@@ -149,6 +142,47 @@ TEST_P(TransactionOnEveryStore, OtherThreadsSeeAllOrNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, TransactionOnEveryStore, ::testing::ValuesIn(testing::AllRegistryStores()),
+                         [](const auto& info) { return info.param.name; });
+
+// The stores that save files: a memory store has nothing to save, so its commit cannot fail.
+class TransactionOnHiveFiles : public TransactionOnEveryStore {};
+
+std::vector<RegistryStoreMaker> HiveStores() {
+    std::vector<RegistryStoreMaker> stores;
+    for (const RegistryStoreMaker& maker : testing::AllRegistryStores())
+        if (maker.name.starts_with("Hive")) stores.push_back(maker);
+    return stores;
+}
+
+std::set<std::string> FilesIn(const TempFolder& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// The save of the hive fails as on a full disk: the hive file stays as it was, byte for
+// byte, no temporary file is left, and the store forgets the change and goes on.
+TEST_P(TransactionOnHiveFiles, AFailedCommitLeavesNothing) {
+    ASSERT_EQ(ERROR_SUCCESS, Write(m_store, "Software\\Brightfold", "kept", 1));
+    const std::string before = m_folder.ReadFile("user.reg");
+    const std::set<std::string> files = FilesIn(m_folder);
+    {
+        CRegistryTransaction transaction(m_store);
+        ASSERT_EQ(ERROR_SUCCESS, Write(m_store, "Software\\Brightfold", "n", 1));
+        const testing::ScopedFileSizeLimit full(before.size());
+        EXPECT_EQ(static_cast<LONG>(ERROR_FILE_TOO_LARGE), transaction.Commit());
+    }
+    EXPECT_EQ(before, m_folder.ReadFile("user.reg"));
+    EXPECT_EQ(files, FilesIn(m_folder));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, Read(m_store, "Software\\Brightfold", "n").first);
+    EXPECT_EQ(std::make_pair(ERROR_SUCCESS, DWORD{1}), Read(m_store, "Software\\Brightfold", "kept"));
+    EXPECT_EQ(ERROR_SUCCESS, Write(m_store, "Software\\Brightfold", "n", 2));
+    EXPECT_EQ(std::make_pair(ERROR_SUCCESS, DWORD{2}),
+              Read(std::make_shared<WineHiveStore>(m_folder.Path()), "Software\\Brightfold", "n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, TransactionOnHiveFiles, ::testing::ValuesIn(HiveStores()),
                          [](const auto& info) { return info.param.name; });
 
 // ---- The prefix's hive files -------------------------------------------------------

@@ -9,8 +9,10 @@
 
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "registry/WineHive.h"
 #include "registry/WineHiveStore.h"
@@ -228,9 +230,21 @@ void WriteLargeHive(const TempFolder& prefix) {
     prefix.WriteFile("user.reg", text);
 }
 
+// Which temporary file lies beside the hive, if any: a new one has another inode or time.
+std::optional<std::pair<ino_t, long long>> TemporaryFileOf(const TempFolder& prefix) {
+    struct stat st {};
+    if (::stat(prefix.Sub("user.reg.mailwright-tmp").c_str(), &st) != 0) return std::nullopt;
+    return std::make_pair(st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec);
+}
+
+// Kills a writer at moments spread over its saves. A kill that leaves a temporary file of
+// its own fell inside a save; without one the case is not tested, so rounds go on (up to
+// a bound) until one did.
 TEST_F(WineHiveStoreTest, AWriterKilledMidSaveLeavesTheOldOrTheNewHive) {
     WriteLargeHive(m_prefix);
-    for (int round = 0; round < 6; ++round) {
+    int midSave = 0, round = 0;
+    for (; round < 6 || (midSave == 0 && round < 40); ++round) {
+        const auto temporaryBefore = TemporaryFileOf(m_prefix);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -239,9 +253,11 @@ TEST_F(WineHiveStoreTest, AWriterKilledMidSaveLeavesTheOldOrTheNewHive) {
             key.CreateKey(HKEY_CURRENT_USER, "Software\\Bulk\\Counter", KEY_READ | KEY_WRITE);
             for (DWORD i = 1;; ++i) key.WriteDword("n", i);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(40 + 37 * round));
+        std::this_thread::sleep_for(std::chrono::milliseconds(40 + 37 * (round % 6) + round / 6));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
+        const auto temporary = TemporaryFileOf(m_prefix);
+        if (temporary && temporary != temporaryBefore) ++midSave;
 
         WineHive hive;
         std::string error;
@@ -251,6 +267,7 @@ TEST_F(WineHiveStoreTest, AWriterKilledMidSaveLeavesTheOldOrTheNewHive) {
         EXPECT_GE(bulk->SubKeys().size(), 20000u);
         EXPECT_NE(nullptr, bulk->FindSubKey(u"Key119999"));
     }
+    EXPECT_GT(midSave, 0) << "none of " << round << " kills fell inside a save";
 }
 
 TEST_F(WineHiveStoreTest, TwoWritersLoseNoIncrement) {

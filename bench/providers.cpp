@@ -9,8 +9,8 @@
 #include <string>
 
 #include "providers/CProviderDatabase.h"
-#include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
+#include "support/VeskMemoryArchive.h"
 #include "support/WindowsSession.h"
 
 using namespace mailwright;

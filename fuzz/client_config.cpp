@@ -15,7 +15,7 @@
 #include "providers/CClientConfigImporter.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"
-#include "providers/VeskMemoryArchive.h"
+#include "support/VeskMemoryArchive.h"
 
 using namespace mailwright;
 

@@ -13,9 +13,9 @@
 #include "account/VeskEmailAddress.h"
 #include "creation/ProviderLookup.h"
 #include "providers/CProviderDatabase.h"
-#include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
 #include "support/StringTable.h"
+#include "support/VeskMemoryArchive.h"
 
 using namespace mailwright;
 

@@ -8,7 +8,7 @@
 
 #include "FuzzCheck.h"
 #include "providers/CProviderSource.h"
-#include "providers/VeskMemoryArchive.h"
+#include "support/VeskMemoryArchive.h"
 
 using namespace mailwright;
 

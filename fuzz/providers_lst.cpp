@@ -11,7 +11,8 @@
 #include "FuzzCheck.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"
-#include "providers/VeskMemoryArchive.h"
+#include "providers/ProviderValues.h"
+#include "support/VeskMemoryArchive.h"
 
 using namespace mailwright;
 

@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "providers/VeskMemoryArchive.h"
 #include "support/TextUtil.h"
+#include "support/VeskMemoryArchive.h"
 
 namespace mailwright {
 namespace {

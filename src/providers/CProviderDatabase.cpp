@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "providers/ProviderValues.h"
-#include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
 #include "support/StringTable.h"
 #include "support/VeskFileWrite.h"
+#include "support/VeskMemoryArchive.h"
 
 namespace mailwright {
 namespace {

@@ -1,28 +1,19 @@
 #include "registry/RegistryKeyNode.h"
 
-#include <locale.h>
-#include <wctype.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
 #include "registry/RegistryKeyTree.h"
+#include "support/WineCaseTable.h"
 
 namespace mailwright {
 namespace {
 
-// Lower case of one UTF-16 unit, as Wine's tables give it: the C library's Unicode
-// tables where a UTF-8 locale exists, else ASCII and Latin-1.
+// Lower case of one UTF-16 unit as Wine's server has it; ASCII without the table.
 char16_t ToLowerUnit(char16_t c) {
     if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-    static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    if (utf8 && (c < 0xD800 || c > 0xDFFF)) {
-        const wint_t lower = ::towlower_l(c, utf8);
-        return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
-    }
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
-    return c;
+    return WineLowerCase(c);
 }
 
 // Orders keys and values before a name, for binary searches of the sorted lists.
@@ -150,10 +141,28 @@ bool RegistryKeyNode::SetValue(std::u16string_view name, DWORD type, std::vector
     if (it != values.end() && RegistryNamesEqual(it->name, name)) {
         it->type = type;
         it->data = std::move(data);
+        it->keptText.clear();  // the lines read no longer say what the value holds
         return true;
     }
     values.insert(it, RegistryValue{std::u16string(name), type, std::move(data)});
     return false;
+}
+
+void RegistryKeyNode::PutValue(RegistryValue value) {
+    std::vector<RegistryValue>& values = Content().values;
+    const auto it = std::lower_bound(values.begin(), values.end(), value.name, NameBefore{});
+    if (it != values.end() && RegistryNamesEqual(it->name, value.name)) {
+        it->type = value.type;
+        it->data = std::move(value.data);
+        it->keptText = std::move(value.keptText);
+    } else {
+        values.insert(it, std::move(value));
+    }
+}
+
+const std::string& RegistryKeyNode::KeptLines() const {
+    static const std::string none;
+    return m_content ? m_content->keptLines : none;
 }
 
 bool RegistryKeyNode::DeleteValue(std::u16string_view name) {

@@ -18,6 +18,9 @@ struct RegistryValue {
     std::u16string name;
     DWORD type = REG_NONE;
     std::vector<std::uint8_t> data;
+    // The value's lines as read, when Wine reads them only in part (a malformed line):
+    // a key written anew writes them again as they were while the value is unchanged.
+    std::string keptText = {};
 
     bool operator==(const RegistryValue&) const = default;
 };
@@ -28,9 +31,13 @@ struct RegistryKeyContent {
     std::vector<RegistryValue> values;  // in Wine's name order
     std::uint64_t modified = 0;         // the last write, as a Windows FILETIME
     std::optional<std::u16string> className;
+    // Lines Wine skips (a value without a readable name, an unknown line, a key line that
+    // cannot be read and what follows it), kept as read for a key written anew.
+    std::string keptLines;
 };
 
-// Wine's order of key and value names: compared lower-cased, on a tie the shorter first.
+// Wine's order of key and value names: compared unit by unit lower-cased through Wine's
+// own table (WineCaseTable.h), on a tie the shorter first.
 int CompareRegistryNames(std::u16string_view a, std::u16string_view b);
 bool RegistryNamesEqual(std::u16string_view a, std::u16string_view b);
 
@@ -67,6 +74,10 @@ public:
     // Sets a value; true when a value of that name was replaced.
     bool SetValue(std::u16string_view name, DWORD type, std::vector<std::uint8_t> data);
     bool DeleteValue(std::u16string_view name);
+    // Sets a value as read from a hive, its kept text and all.
+    void PutValue(RegistryValue value);
+    const std::string& KeptLines() const;
+    void KeepLines(std::string_view lines) { Content().keptLines += lines; }
     std::uint64_t Modified() const { return m_content ? m_content->modified : 0; }
     void SetModified(std::uint64_t time) { Content().modified = time; }
     const std::optional<std::u16string>& ClassName() const;

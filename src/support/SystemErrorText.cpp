@@ -1,7 +1,9 @@
 // The system texts of the error codes this program can meet, worded as Windows words them.
 #include <iterator>
 
+#include "support/StringTable.h"
 #include "support/VeskException.h"
+#include "support/WinTypes.h"
 
 namespace mailwright {
 namespace {
@@ -70,10 +72,24 @@ constexpr SystemText kSystemTexts[] = {
     {0x80070057, "The parameter is incorrect.\r\n"},
 };
 
+struct OwnText {
+    std::uint32_t code;
+    StringId text;
+};
+
+// The program's own codes, worded by the program.
+constexpr OwnText kOwnTexts[] = {
+    {ERROR_MW_NOT_REGULAR_FILE, IDS_ERR_NOT_REGULAR_FILE},
+    {ERROR_MW_HARD_LINKS, IDS_ERR_HARD_LINKS},
+    {ERROR_MW_PREFIX_BUSY, IDS_ERR_PREFIX_BUSY},
+};
+
 }  // namespace
 
 std::string GetSystemErrorText(std::uint32_t code) {
     if (code == 0) return {};
+    for (const OwnText& entry : kOwnTexts)
+        if (entry.code == code) return LoadString(entry.text) + "\r\n";
     for (const SystemText& entry : kSystemTexts)
         if (entry.code == code) return entry.text;
     return {};

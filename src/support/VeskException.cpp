@@ -1,9 +1,10 @@
 #include "support/VeskException.h"
 
-#include "providers/VeskMemoryArchive.h"
 #include "support/IUserInterface.h"
 #include "support/TextUtil.h"
+#include "support/VeskCatalog.h"
 #include "support/VeskFsPathT.h"
+#include "support/VeskMemoryArchive.h"
 #include "support/WinTypes.h"
 
 namespace mailwright::Error {
@@ -32,8 +33,13 @@ void VeskException::Restore(VeskMemoryArchive& archive) {
 
 int VeskException::ReportError() const {
     std::string message = Trim(GetMessageText());
-    if (message.empty()) message = Format("Unknown error occured\nFile: %s, Line: %d", m_file.c_str(), m_line);
-    return UserInterface().ErrorBox(message, "Error", MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+    if (message.empty()) {
+        // The translation keeps the English text's placeholders, or it is not used.
+        const std::string format = VeskCatalog::Translate("error box", "Unknown error occured\nFile: %s, Line: %d");
+        message = Format(format.c_str(), m_file.c_str(), m_line);
+    }
+    return UserInterface().ErrorBox(message, VeskCatalog::Translate("error box", "Error"),
+                                    MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
 VeskExceptionText::VeskExceptionText(TextOrId text, TextOrId file, TextOrId function, std::int32_t line)

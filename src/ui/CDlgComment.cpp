@@ -27,8 +27,8 @@ CDlgComment::CDlgComment(const ResultMessage& message, QWidget* parent)
     m_richEdit->setReadOnly(true);
     m_richEdit->setTabChangesFocus(true);
     m_richEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_link = Place(new VeskHyperLink(QStringLiteral("More about configuring account.")), IDC_INFO_LINK, 10, 149, 152, 8);
-    m_buttonOk = Place(new QPushButton(QStringLiteral("OK")), IDOK, 199, 146, 50, 14);
+    m_link = Place(new VeskHyperLink(UiText("result dialog", "More about configuring account.")), IDC_INFO_LINK, 10, 149, 152, 8);
+    m_buttonOk = Place(new QPushButton(UiText("result dialog", "OK")), IDOK, 199, 146, 50, 14);
     m_buttonOk->setDefault(true);
     connect(m_buttonOk, &QPushButton::clicked, this, &CDlgComment::accept);
     SetTabOrder({m_richEdit, m_buttonOk});

@@ -17,8 +17,8 @@ CDlgCustomUserName::CDlgCustomUserName(const std::string& prompt, QWidget* paren
     : VeskTemplateDialog(parent, 259, 90, QStringLiteral("Mailwright")), m_prompt(prompt) {
     m_editPrompt = Place(MakeReadOnlyEdit(), IDC_PROMPT, 7, 7, 245, 31);
     m_editUserName = Place(new QLineEdit, IDC_USER_NAME, 7, 47, 245, 14);
-    m_buttonOk = Place(new QPushButton(QStringLiteral("OK")), IDOK, 148, 69, 50, 14);
-    m_buttonCancel = Place(new QPushButton(QStringLiteral("Cancel")), IDCANCEL, 202, 69, 50, 14);
+    m_buttonOk = Place(new QPushButton(UiText("user-name dialog", "OK")), IDOK, 148, 69, 50, 14);
+    m_buttonCancel = Place(new QPushButton(UiText("user-name dialog", "Cancel")), IDCANCEL, 202, 69, 50, 14);
     m_buttonOk->setDefault(true);
     connect(m_buttonOk, &QPushButton::clicked, this, &CDlgCustomUserName::accept);
     connect(m_buttonCancel, &QPushButton::clicked, this, &CDlgCustomUserName::reject);

@@ -63,21 +63,21 @@ void CDlgMailwright::CreateControls() {
     // In tab order. The newsgroup label, "More ..." and "Apply" lie below the visible area.
     m_staticBand = Place(new QFrame, IDC_BAND, 0, 0, 265, 54);
     m_staticBand->hide();
-    QLabel* emailLabel = Place(MakeLabel(QStringLiteral("&Your email address:")), 0, 7, 64, 75, 8);
+    QLabel* emailLabel = Place(MakeLabel(UiText("main dialog", "&Your email address:")), 0, 7, 64, 75, 8);
     m_editEmail = Place(MakeMultiLineEdit(), IDC_EMAIL, 84, 62, 174, 14);
-    QLabel* nameLabel = Place(MakeLabel(QStringLiteral("&Display name:\n(optional)")), IDC_DISPLAY_NAME_LABEL, 7, 83, 75, 18);
+    QLabel* nameLabel = Place(MakeLabel(UiText("main dialog", "&Display name:\n(optional)")), IDC_DISPLAY_NAME_LABEL, 7, 83, 75, 18);
     m_editDisplayName = Place(new QLineEdit, IDC_DISPLAY_NAME, 84, 83, 174, 14);
-    Place(new QGroupBox(QStringLiteral("Choose your mail client")), 0, 7, 104, 251, 42);
+    Place(new QGroupBox(UiText("main dialog", "Choose your mail client")), 0, 7, 104, 251, 42);
     m_radioOutlook = Place(new QRadioButton(QStringLiteral("Microsoft Office Outlook")), IDC_CLIENT_OUTLOOK, 17, 117, 170, 10);
     m_radioSystem = Place(new QRadioButton(QStringLiteral("Outlook Express")), IDC_CLIENT_SYSTEM, 17, 131, 170, 10);
-    m_buttonCreate = Place(new QPushButton(QStringLiteral("&Create account")), IDC_CREATE_ACCOUNT, 183, 152, 75, 14);
-    m_staticNews = Place(MakeLabel(QStringLiteral("Make Outlook Express a newsgroup reader.")), IDC_NEWS_LABEL, 7, 242, 180, 8);
-    m_linkMore = Place(new VeskHyperLink(QStringLiteral("More ...")), IDC_LINK_MORE, 7, 256, 60, 8);
-    m_buttonApply = Place(new QPushButton(QStringLiteral("&Apply")), IDC_APPLY, 208, 240, 50, 14);
-    m_linkMaker = Place(new VeskHyperLink(QString::fromLatin1(kMakerNotice)), IDC_LINK_MAKER, 7, 212, 150, 8);
-    m_buttonClose = Place(new QPushButton(QStringLiteral("C&lose")), IDOK, 208, 207, 50, 14);
-    m_linkShare = Place(new VeskHyperLink(QStringLiteral("See how to share Outlook with others in real time")), IDC_LINK_SHARE, 7, 181, 200, 8);
-    m_linkTools = Place(new VeskHyperLink(QStringLiteral("Download other free tools for Outlook")), IDC_LINK_TOOLS, 7, 193, 200, 8);
+    m_buttonCreate = Place(new QPushButton(UiText("main dialog", "&Create account")), IDC_CREATE_ACCOUNT, 183, 152, 75, 14);
+    m_staticNews = Place(MakeLabel(UiText("main dialog", "Make Outlook Express a newsgroup reader.")), IDC_NEWS_LABEL, 7, 242, 180, 8);
+    m_linkMore = Place(new VeskHyperLink(UiText("main dialog", "More ...")), IDC_LINK_MORE, 7, 256, 60, 8);
+    m_buttonApply = Place(new QPushButton(UiText("main dialog", "&Apply")), IDC_APPLY, 208, 240, 50, 14);
+    m_linkMaker = Place(new VeskHyperLink(UiText("main dialog", kMakerNotice)), IDC_LINK_MAKER, 7, 212, 150, 8);
+    m_buttonClose = Place(new QPushButton(UiText("main dialog", "C&lose")), IDOK, 208, 207, 50, 14);
+    m_linkShare = Place(new VeskHyperLink(UiText("main dialog", "See how to share Outlook with others in real time")), IDC_LINK_SHARE, 7, 181, 200, 8);
+    m_linkTools = Place(new VeskHyperLink(UiText("main dialog", "Download other free tools for Outlook")), IDC_LINK_TOOLS, 7, 193, 200, 8);
     Place(MakeEtchedLine(), 0, 7, 174, 251, 2);
     Place(MakeEtchedLine(), 0, 7, 234, 251, 2);
 

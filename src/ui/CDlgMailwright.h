@@ -5,6 +5,7 @@
 #include "support/WindowsSession.h"
 #include "ui/CDlgUpdate.h"
 #include "ui/VeskDialogHeaderDrawer.h"
+#include "ui/UiText.h"
 #include "ui/VeskTemplateDialog.h"
 #include "update/CUpdateThread.h"
 #include "update/IThreadContact.h"
@@ -38,6 +39,8 @@ public:
 
     void SetIdle(bool idle) override;
 
+    const VeskDialogHeaderDrawer& GetHeader() const { return m_header; }
+
     static constexpr int IDD = 102;
     static constexpr int IDC_BAND = 1008;
     static constexpr int IDC_EMAIL = 1010;
@@ -54,7 +57,7 @@ public:
     static constexpr int IDC_LINK_TOOLS = 1002;
 
     // The notice that names the maker (control 1034).
-    static constexpr const char* kMakerNotice = "Free software from Brightfold";
+    static constexpr const char* kMakerNotice = UiTextNoop("main dialog", "Free software from Brightfold");
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

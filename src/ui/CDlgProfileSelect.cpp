@@ -22,8 +22,8 @@ CDlgProfileSelect::CDlgProfileSelect(const std::vector<std::string>& profiles, i
     m_band = Place(new QFrame, IDC_BAND, 7, 7, 167, 31);
     m_band->hide();
     m_combo = Place(new QComboBox, IDC_PROFILES, 7, 46, 167, 13);
-    m_buttonOk = Place(new QPushButton(QStringLiteral("OK")), IDOK, 71, 69, 50, 14);
-    m_buttonCancel = Place(new QPushButton(QStringLiteral("Cancel")), IDCANCEL, 124, 69, 50, 14);
+    m_buttonOk = Place(new QPushButton(UiText("profile dialog", "OK")), IDOK, 71, 69, 50, 14);
+    m_buttonCancel = Place(new QPushButton(UiText("profile dialog", "Cancel")), IDCANCEL, 124, 69, 50, 14);
     m_buttonOk->setDefault(true);
     connect(m_buttonOk, &QPushButton::clicked, this, &CDlgProfileSelect::accept);
     connect(m_buttonCancel, &QPushButton::clicked, this, &CDlgProfileSelect::reject);

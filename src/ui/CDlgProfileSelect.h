@@ -24,6 +24,7 @@ public:
     int GetSelectedIndex() const { return m_selectedIndex; }
 
     QComboBox* ProfileList() const { return m_combo; }
+    const VeskDialogHeaderDrawer& GetHeader() const { return m_header; }
 
     void accept() override;
 

@@ -22,12 +22,12 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Tool | Qt::CustomizeWindowHint | Qt
 }  // namespace
 
 CDlgUpdate::CDlgUpdate(QWidget* parent)
-    : VeskTemplateDialog(parent, 229, 38, QStringLiteral("Wait...")), m_strMessage(LoadString(IDS_UPDATE_IN_PROGRESS)) {
+    : VeskTemplateDialog(parent, 229, 38, UiText("update dialog", "Wait...")), m_strMessage(LoadString(IDS_UPDATE_IN_PROGRESS)) {
     setWindowFlags(kWindowFlags);
-    m_staticMessage = Place(MakeLabel(QStringLiteral("The program is updating the list of providers.")), IDC_MESSAGE,
+    m_staticMessage = Place(MakeLabel(UiText("update dialog", "The program is updating the list of providers.")), IDC_MESSAGE,
                             7, 6, 158, 8);
     m_progress = Place(new QProgressBar, IDC_PROGRESS, 7, 18, 158, 11);
-    m_buttonCancel = Place(new QPushButton(QStringLiteral("Cancel")), IDC_CANCEL_UPDATE, 172, 15, 50, 14);
+    m_buttonCancel = Place(new QPushButton(UiText("update dialog", "Cancel")), IDC_CANCEL_UPDATE, 172, 15, 50, 14);
     m_progress->setTextVisible(false);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);

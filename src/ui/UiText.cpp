@@ -1,5 +1,7 @@
 #include "ui/UiText.h"
 
+#include "support/VeskCatalog.h"
+
 namespace mailwright {
 
 QString ToQString(std::string_view ansi) {
@@ -7,5 +9,9 @@ QString ToQString(std::string_view ansi) {
 }
 
 std::string ToAnsi(const QString& text) { return text.toStdString(); }
+
+QString UiText(const char* context, const char* english) {
+    return ToQString(VeskCatalog::Translate(context, english));
+}
 
 }  // namespace mailwright

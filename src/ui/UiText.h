@@ -10,4 +10,12 @@ namespace mailwright {
 QString ToQString(std::string_view ansi);
 std::string ToAnsi(const QString& text);
 
+// A text of a dialog template in the user's language; the context names the dialog.
+// The build collects every UiText call into the translation template.
+QString UiText(const char* context, const char* english);
+
+// Marks a text for the translation template where it stands in a table; UiText
+// translates it where it is shown.
+constexpr const char* UiTextNoop(const char*, const char* english) { return english; }
+
 }  // namespace mailwright

@@ -95,10 +95,26 @@ void VeskDialogHeaderDrawer::Setup(QWidget* parent, int height, const std::strin
     m_image = bitmap.isNull() ? QPixmap() : MaskedImage(bitmap, transparent);
 }
 
-void VeskDialogHeaderDrawer::Paint(QPainter& painter) const {
-    if (!m_pParent) return;
+QRect VeskDialogHeaderDrawer::BandRect() const {
     QRect band = m_pParent->rect();
     band.setHeight(m_nHeight);
+    return band;
+}
+
+QRect VeskDialogHeaderDrawer::TextRect() const {
+    QRect textRect = BandRect().adjusted(10, 10, -10, -10);
+    if (m_image.width() > 0 && m_image.height() > 0) textRect.setRight(textRect.right() - (m_image.width() + 20));
+    return textRect;
+}
+
+std::vector<QString> VeskDialogHeaderDrawer::GetShownLines() const {
+    if (!m_pParent) return {};
+    return FormattedLines(m_font, TextRect().size(), m_strText, GetTextFormat());
+}
+
+void VeskDialogHeaderDrawer::Paint(QPainter& painter) const {
+    if (!m_pParent) return;
+    const QRect band = BandRect();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(band, QColor(kBandColour));
@@ -106,16 +122,14 @@ void VeskDialogHeaderDrawer::Paint(QPainter& painter) const {
     const int ruleY = band.top() + m_nHeight - 2;
     painter.drawLine(band.left(), ruleY, band.right() - 1, ruleY);
 
-    QRect textRect = band.adjusted(10, 10, -10, -10);
     if (m_image.width() > 0 && m_image.height() > 0) {
         const int x = band.right() + 1 - 10 - m_image.width();
         const int y = band.top() + (m_nHeight - m_image.height()) / 2;
         painter.drawPixmap(x, y, m_image);
-        textRect.setRight(textRect.right() - (m_image.width() + 20));
     }
     painter.setFont(m_font);
     painter.setPen(Qt::black);
-    DrawTextFormatted(painter, textRect, m_strText, GetTextFormat());
+    DrawTextFormatted(painter, TextRect(), m_strText, GetTextFormat());
     painter.restore();
 }
 

@@ -39,11 +39,21 @@ public:
 
     int GetHeight() const { return m_nHeight; }
     const QFont& GetFont() const { return m_font; }
+    const QString& GetText() const { return m_strText; }
+
+    // The lines of the text as the band shows them; the last ends in "..." when the
+    // text is cut. None before Setup.
+    std::vector<QString> GetShownLines() const;
 
     static constexpr QRgb kBandColour = 0xFEFEFE;
     static constexpr QRgb kRuleColour = 0x808080;
 
 private:
+    // The band: the parent's top, m_nHeight high.
+    QRect BandRect() const;
+    // Where the text goes: the band inset by 10 pixels, left of the bitmap.
+    QRect TextRect() const;
+
     QWidget* m_pParent = nullptr;
     int m_nHeight = 100;
     QPixmap m_image;  // the bitmap with its mask

@@ -8,6 +8,7 @@
 
 #include "support/IUserInterface.h"
 #include "support/TextUtil.h"
+#include "support/VeskCatalog.h"
 #include "support/WinTypes.h"
 #include "ui/UiText.h"
 #include "ui/VeskLinkOpener.h"
@@ -23,19 +24,19 @@ struct OpenErrorText {
 };
 
 constexpr OpenErrorText kOpenErrors[] = {
-    {0, "The operating system is out\nof memory or resources."},
-    {2, "The specified file was not found."},
-    {3, "The specified path was not found."},
-    {5, "The operating system denied\naccess to the specified file."},
-    {8, "There was not enough memory to complete the operation."},
-    {11, "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image)."},
-    {26, "A sharing violation occurred. "},
-    {27, "The filename association is\nincomplete or invalid."},
-    {28, "The DDE transaction could not\nbe completed because the request timed out."},
-    {29, "The DDE transaction failed."},
-    {30, "The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed."},
-    {31, "There is no application associated\nwith the given filename extension."},
-    {32, "The specified dynamic-link library was not found."},
+    {0, UiTextNoop("link", "The operating system is out\nof memory or resources.")},
+    {2, UiTextNoop("link", "The specified file was not found.")},
+    {3, UiTextNoop("link", "The specified path was not found.")},
+    {5, UiTextNoop("link", "The operating system denied\naccess to the specified file.")},
+    {8, UiTextNoop("link", "There was not enough memory to complete the operation.")},
+    {11, UiTextNoop("link", "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).")},
+    {26, UiTextNoop("link", "A sharing violation occurred. ")},
+    {27, UiTextNoop("link", "The filename association is\nincomplete or invalid.")},
+    {28, UiTextNoop("link", "The DDE transaction could not\nbe completed because the request timed out.")},
+    {29, UiTextNoop("link", "The DDE transaction failed.")},
+    {30, UiTextNoop("link", "The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed.")},
+    {31, UiTextNoop("link", "There is no application associated\nwith the given filename extension.")},
+    {32, UiTextNoop("link", "The specified dynamic-link library was not found.")},
 };
 
 bool IsAddressFieldCode(char c) { return c == 'u' || c == 'U' || c == 'f' || c == 'F'; }
@@ -153,10 +154,11 @@ int VeskHyperLink::OpenLink(const std::string& url, int showCommand) {
 void VeskHyperLink::ShowOpenError(int code) {
     std::string text;
     for (const OpenErrorText& entry : kOpenErrors) {
-        if (entry.code == code) text = entry.text;
+        if (entry.code == code) text = VeskCatalog::Translate("link", entry.text);
     }
-    if (text.empty()) text = Format("Unknown Error (%d) occurred.", code);
-    AppMessageBox("Unable to open hyperlink:\n\n" + text, MB_ICONEXCLAMATION);
+    // The translation keeps the English text's placeholders, or it is not used.
+    if (text.empty()) text = Format(ToAnsi(UiText("link", "Unknown Error (%d) occurred.")).c_str(), code);
+    AppMessageBox(ToAnsi(UiText("link", "Unable to open hyperlink:\n\n")) + text, MB_ICONEXCLAMATION);
 }
 
 std::string VeskHyperLink::CommandWithAddress(const std::string& command, const std::string& address) {

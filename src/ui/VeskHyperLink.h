@@ -40,6 +40,10 @@ public:
     static std::string CommandWithAddress(const std::string& command, const std::string& address);
 
     const std::string& GetUrl() const { return m_strUrl; }
+    // The text painted, and where: the control's rectangle when it was attached, which
+    // fitting the control to its text leaves as it was.
+    const QString& GetText() const { return m_strText; }
+    const QRect& GetTextRect() const { return m_rcText; }
     bool IsOverControl() const { return m_bOverControl; }
     bool IsVisited() const { return m_bVisited; }
     // The colour the text is painted in now.

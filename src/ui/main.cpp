@@ -4,8 +4,10 @@
 
 #include "platform/WinePrefixSession.h"
 #include "support/IUserInterface.h"
+#include "support/VeskCatalog.h"
 #include "ui/CMailwrightApp.h"
 #include "ui/CQtUserInterface.h"
+#include "ui/QtTranslations.h"
 
 // The tests build a copy of the program whose update asks a port of 127.0.0.1 where
 // nothing can listen; the program itself has the built-in address, and nothing from
@@ -23,6 +25,8 @@ int main(int, char**) {
     QApplication application(count, arguments);
     QApplication::setApplicationName(QStringLiteral("mailwright"));
     QApplication::setDesktopFileName(QStringLiteral("mailwright"));
+    mailwright::VeskCatalog::Activate(mailwright::VeskCatalog::DefaultLocaleFolder());
+    mailwright::InstallQtTranslations(mailwright::VeskCatalog::Language());
     mailwright::SetUserInterface(std::make_shared<mailwright::CQtUserInterface>());
     mailwright::WindowsSession::SetCurrent(mailwright::WinePrefixSession::FromEnvironment());
     mailwright::CMailwrightApp app(MAILWRIGHT_LOCAL_UPDATE_URL);

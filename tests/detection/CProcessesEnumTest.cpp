@@ -13,11 +13,13 @@
 #include "detection/CProcessesEnum.h"
 #include "support/VeskException.h"
 #include "testlib/FakeProcessList.h"
+#include "testlib/MemorySession.h"
 
 using namespace mailwright;
 using namespace mailwright::testing;
 
 TEST(RunningClients, MatchTheBareExecutableNameWithoutRegardToCase) {
+    ScopedMemorySession session;  // whose Wine runs the fake processes
     const struct {
         const char* argv0;
         bool outlook, outlookExpress, windowsMail;
@@ -39,6 +41,7 @@ TEST(RunningClients, MatchTheBareExecutableNameWithoutRegardToCase) {
 }
 
 TEST(RunningClients, CommandNameServesWhenTheCommandLineIsEmpty) {
+    ScopedMemorySession session;  // whose Wine runs the fake processes
     FakeProcessList processes({"/sbin/init"});
     processes.AddKernelStyle("msimn.exe");
     EXPECT_TRUE(IsOutlookExpressRunning());
@@ -46,6 +49,7 @@ TEST(RunningClients, CommandNameServesWhenTheCommandLineIsEmpty) {
 
 // A process that ends while the list is read is passed over, not an error.
 TEST(RunningClients, AProcessThatEndsMeanwhileIsPassedOver) {
+    ScopedMemorySession session;  // whose Wine runs the fake processes
     FakeProcessList processes({"/sbin/init"});
     processes.AddEnding();
     processes.AddKernelStyle("msimn.exe");

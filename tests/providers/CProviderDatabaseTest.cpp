@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "providers/CProviderDatabase.h"
-#include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
+#include "support/VeskMemoryArchive.h"
 #include "testlib/TempFolder.h"
 #include "StreamBytes.h"
 

@@ -6,7 +6,7 @@
 
 #include "providers/CProviderSource.h"
 #include "providers/SourceReference.h"
-#include "providers/VeskMemoryArchive.h"
+#include "support/VeskMemoryArchive.h"
 #include "StreamBytes.h"
 
 using namespace mailwright;

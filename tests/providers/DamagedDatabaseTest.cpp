@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "providers/CProviderDatabase.h"
-#include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
+#include "support/VeskMemoryArchive.h"
 #include "StreamBytes.h"
 
 using namespace mailwright;

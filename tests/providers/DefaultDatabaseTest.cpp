@@ -13,8 +13,8 @@
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"
 #include "providers/SourceReference.h"
-#include "providers/VeskMemoryArchive.h"
 #include "support/EmbeddedResource.h"
+#include "support/VeskMemoryArchive.h"
 #include "testlib/TempFolder.h"
 #include "StreamBytes.h"
 

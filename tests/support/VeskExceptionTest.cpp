@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "providers/VeskMemoryArchive.h"
 #include "support/StringTable.h"
 #include "support/VeskException.h"
+#include "support/VeskMemoryArchive.h"
 #include "support/WinTypes.h"
 #include "testlib/RecordingUserInterface.h"
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "providers/CProviderDatabase.h"
-#include "providers/VeskMemoryArchive.h"
 #include "support/VeskFileWrite.h"
+#include "support/VeskMemoryArchive.h"
 
 namespace mailwright::testing {
 

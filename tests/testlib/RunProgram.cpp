@@ -14,7 +14,12 @@ extern char** environ;
 namespace mailwright::testing {
 namespace {
 
-std::vector<std::string> ChangedEnvironment(const std::map<std::string, std::string>& changes) {
+// The programs speak English unless a test asks for a language, whatever the locale of
+// the one who runs the tests.
+const std::map<std::string, std::string> kEnglish = {{"LANGUAGE", ""}, {"LC_ALL", ""}, {"LC_MESSAGES", "C"}};
+
+std::vector<std::string> ChangedEnvironment(std::map<std::string, std::string> changes) {
+    changes.insert(kEnglish.begin(), kEnglish.end());
     std::vector<std::string> entries;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;

@@ -1,4 +1,4 @@
-#include "providers/VeskMemoryBuffer.h"
+#include "support/VeskMemoryBuffer.h"
 
 #include <algorithm>
 #include <cstring>

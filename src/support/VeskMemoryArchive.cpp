@@ -1,4 +1,4 @@
-#include "providers/VeskMemoryArchive.h"
+#include "support/VeskMemoryArchive.h"
 
 #include <cstdint>
 #include <cstring>

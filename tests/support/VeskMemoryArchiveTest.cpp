@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "providers/VeskMemoryArchive.h"
+#include "support/VeskMemoryArchive.h"
 #include "testlib/TempFolder.h"
 
 using namespace mailwright;

@@ -3,7 +3,7 @@
 #include <string>
 #include <type_traits>
 
-#include "providers/VeskMemoryBuffer.h"
+#include "support/VeskMemoryBuffer.h"
 
 namespace mailwright {
 

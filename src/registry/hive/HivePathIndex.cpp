@@ -122,19 +122,32 @@ bool HivePathIndex::IndexPath(std::span<const std::u16string> path, std::string&
         if (m_done.contains(prefix)) return IndexWanted(wanted, found, std::string(), error);
         prefixes.push_back(prefix);
     }
+    level += StartAtDeepestKnown(plains, prefixes, entries);
+    PassLevels(entries, path.subspan(level), plains, prefixes, wanted, found);
+    return IndexWanted(wanted, found, prefix, error);
+}
+
+size_t HivePathIndex::StartAtDeepestKnown(std::vector<std::string>& plains, std::vector<std::string>& prefixes,
+                                          const std::vector<Entry>*& entries) const {
     for (size_t known = prefixes.size(); known > 0; --known) {
         if (const auto kept = m_below.find(prefixes[known - 1]); kept != m_below.end()) {
             entries = &kept->second;
             plains.erase(plains.begin(), plains.begin() + static_cast<std::ptrdiff_t>(known));
             prefixes.erase(prefixes.begin(), prefixes.begin() + static_cast<std::ptrdiff_t>(known));
-            level += known;
-            break;
+            return known;
         }
     }
+    return 0;
+}
+
+void HivePathIndex::PassLevels(const std::vector<Entry>* entries, std::span<const std::u16string> names,
+                               const std::vector<std::string>& plains, const std::vector<std::string>& prefixes,
+                               std::vector<std::uint32_t>& wanted,
+                               std::vector<std::pair<std::string, std::vector<Entry>>>& found) {
     std::vector<std::vector<Entry>> below(prefixes.size());
     ForEach(entries, [&](Entry entry) {
         for (size_t at = 0; at < prefixes.size(); ++at) {
-            const Step step = Pass(entry, path[level + at], plains[at]);
+            const Step step = Pass(entry, names[at], plains[at]);
             if (step == Step::Below) {
                 below[at].push_back(entry);
                 continue;
@@ -146,7 +159,6 @@ bool HivePathIndex::IndexPath(std::span<const std::u16string> path, std::string&
         wanted.push_back(entry.line);  // at the path or below it
     });
     for (size_t at = 0; at < prefixes.size(); ++at) found.emplace_back(prefixes[at], std::move(below[at]));
-    return IndexWanted(wanted, found, prefix, error);
 }
 
 void HivePathIndex::Filter(const std::vector<Entry>* entries, std::u16string_view name, std::string_view plain, std::vector<Entry>& below, std::vector<std::uint32_t>& wanted) {

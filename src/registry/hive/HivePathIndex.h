@@ -87,6 +87,18 @@ private:
             if (!m_indexed[list[i].line]) f(list[i]);
         }
     }
+    // Where the lists kept for a path give its lines: the levels whose lists are known
+    // are taken off `plains` and `prefixes`, `entries` is the deepest one's; returns how
+    // many levels that passes.
+    size_t StartAtDeepestKnown(std::vector<std::string>& plains, std::vector<std::string>& prefixes,
+                               const std::vector<Entry>*& entries) const;
+
+    // The levels left of a lookup, named by `names`, in one pass over the entries: each
+    // line's text is read once for all of them; the lists below each level go to `found`.
+    void PassLevels(const std::vector<Entry>* entries, std::span<const std::u16string> names,
+                    const std::vector<std::string>& plains, const std::vector<std::string>& prefixes,
+                    std::vector<std::uint32_t>& wanted, std::vector<std::pair<std::string, std::vector<Entry>>>& found);
+
     // Passes the entries' next level: those below `name` go to `below`, the lines a
     // lookup there needs now to `wanted`.
     void Filter(const std::vector<Entry>* entries, std::u16string_view name, std::string_view plain,

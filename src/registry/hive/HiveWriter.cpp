@@ -11,6 +11,29 @@
 
 namespace mailwright::hive {
 
+namespace {
+
+// The bytes as Wine's dump_value writes them: past column 76 a backslash, a line break
+// and two blanks; `count` is the column the data starts at.
+void AppendHexData(std::string& out, const std::vector<std::uint8_t>& data, size_t count) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (size_t i = 0; i < data.size(); ++i) {
+        out += kDigits[data[i] >> 4];
+        out += kDigits[data[i] & 0xF];
+        count += 2;
+        if (i + 1 < data.size()) {
+            out += ',';
+            if (++count > 76) {
+                out += "\\\n  ";
+                count = 2;
+            }
+        }
+    }
+    out += '\n';
+}
+
+}  // namespace
+
 // Wine's dump_value.
 void AppendValue(std::string& out, const RegistryValue& value) {
     char buffer[32];
@@ -57,20 +80,7 @@ void AppendValue(std::string& out, const RegistryValue& value) {
         out += buffer;
         count += static_cast<size_t>(written);
     }
-    static constexpr char kDigits[] = "0123456789abcdef";
-    for (size_t i = 0; i < data.size(); ++i) {
-        out += kDigits[data[i] >> 4];
-        out += kDigits[data[i] & 0xF];
-        count += 2;
-        if (i + 1 < data.size()) {
-            out += ',';
-            if (++count > 76) {
-                out += "\\\n  ";
-                count = 2;
-            }
-        }
-    }
-    out += '\n';
+    AppendHexData(out, data, count);
 }
 
 std::string EscapedPath(const RegistryKeyNode& node) {

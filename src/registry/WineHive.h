@@ -11,6 +11,9 @@
 #include "registry/RegistryKeyTree.h"
 
 namespace mailwright {
+namespace hive {
+class HivePathIndex;
+}
 
 // The keys of one of Wine's registry files (user.reg, system.reg) and the text they were
 // read from. Reading indexes the key lines only; a key's values, class and time are
@@ -80,7 +83,6 @@ public:
     std::string Render() const;
 
 private:
-    class LazyIndex;
     // Told a line's offset in the text and what was expected there.
     using NoteSink = std::function<void(size_t offset, const std::string& expected)>;
 
@@ -93,7 +95,7 @@ private:
     size_t m_headerLength = 0;
     std::string m_arch;
     std::unique_ptr<RegistryKeyTree> m_tree;
-    std::unique_ptr<LazyIndex> m_lazy;  // while some key lines are not indexed
+    std::unique_ptr<hive::HivePathIndex> m_lazy;  // while some key lines are not indexed
     std::unique_ptr<NoteSink> m_notes;  // for TellSkippedLines
 };
 

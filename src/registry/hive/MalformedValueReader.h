@@ -23,6 +23,7 @@ public:
     // last one read, for hex data continued with a backslash; false at the end.
     static Outcome Read(std::string_view line, const std::function<bool(std::string_view&)>& nextLine,
                         RegistryValue& value);
+
     // Wine's parse_strW: escaped text from `pos` up to `terminator`, bytes that are not
     // UTF-8 dropped; `pos` ends after the terminator. False when the line ends first.
     static bool ReadText(std::string_view line, size_t& pos, char terminator, std::u16string& out);

@@ -1,7 +1,7 @@
 // Wine's own reading of a value line (load_value, parse_strW, parse_hex in Wine's server),
 // for the lines the hive reader finds malformed: the same steps, the same C library
 // number parsing, so that the program sees what Wine sees.
-#include "registry/MalformedValueReader.h"
+#include "registry/hive/MalformedValueReader.h"
 
 #include <cstdint>
 #include <limits>

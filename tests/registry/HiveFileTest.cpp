@@ -101,5 +101,26 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"prefix/user.reg", "hive-link"}}}),
     [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
 
+// A rename would leave the other links with the old text and a write in place (Wine's way
+// with such a file) could leave a torn hive behind, so the hive is left as it was.
+TEST_F(HiveFileTest, AHiveWithHardLinksIsRefusedAndLeftAsItWas) {
+    m_root.WriteFile("prefix/user.reg", kUserHive);
+    m_root.WriteFile("snapshot/.keep", "");
+    ASSERT_EQ(0, ::link(m_root.Sub("prefix/user.reg").c_str(), m_root.Sub("snapshot/user.reg").c_str()));
+    auto store = Store();
+    EXPECT_EQ(ERROR_MW_HARD_LINKS, WriteDword(store, "n", 1));
+    EXPECT_EQ(kUserHive, m_root.ReadFile("prefix/user.reg"));
+    EXPECT_EQ(kUserHive, m_root.ReadFile("snapshot/user.reg"));
+    EXPECT_EQ(1u, EntriesIn("prefix")) << "no temporary file";
+    DWORD value = 0xDEADBEEF;
+    EXPECT_EQ(ERROR_SUCCESS, ReadDword(store, "Software\\Kept", "n", value)) << "reading is no change";
+    EXPECT_EQ(1u, value);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadDword(store, "Software\\Mailwright", "n", value)) << "the change was undone";
+
+    // Once it is a file of its own again, the write goes through.
+    ASSERT_EQ(0, ::unlink(m_root.Sub("snapshot/user.reg").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, WriteDword(Store(), "n", 1));
+}
+
 }  // namespace
 }  // namespace mailwright

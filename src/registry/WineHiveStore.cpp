@@ -16,6 +16,22 @@ namespace {
 
 LONG CodeOf(int err) { return static_cast<LONG>(ErrnoToWinError(err)); }
 
+bool IsSpecialFile(const struct ::stat& st) { return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode); }
+
+// Opens a hive for reading. A pipe or a device would block the open or never end, so it is
+// refused from what stat says before any open, and again from what was opened, in case
+// the name changed hands in between (hence O_NONBLOCK).
+LONG OpenRegularFile(const std::string& path, struct ::stat& st, int& fd) {
+    if (IsSpecialFile(st)) return ERROR_MW_NOT_REGULAR_FILE;
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return ERROR_CANTREAD;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return ERROR_SUCCESS;
+    const LONG code = IsSpecialFile(st) ? ERROR_MW_NOT_REGULAR_FILE : ERROR_CANTREAD;
+    ::close(fd);
+    fd = -1;
+    return code;
+}
+
 // A hive's new text is written to "<hive>.mailwright-tmp": the name says whose file it is,
 // and the prefix's lock, which a writer holds, makes it the only one, so one left behind by
 // a writer that was killed is stale and the next writer removes it.
@@ -72,12 +88,11 @@ void WineHiveStore::Refresh(HiveFile& file) {
     if (file.known && file.seen == IdentityOf(st)) return;
     file.hive.reset();  // before the new one is read: the two need not be in memory at once
     file.problem.clear();
-    const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0) ::close(fd);
+    int fd = -1;
+    if (const LONG code = OpenRegularFile(file.path, st, fd); code != ERROR_SUCCESS) {
         file.known = false;
-        file.error = ERROR_CANTREAD;
-        file.problem = file.path + ": cannot be read";
+        file.error = code;
+        file.problem = file.path + (code == ERROR_MW_NOT_REGULAR_FILE ? ": is not a regular file" : ": cannot be read");
         return;
     }
     file.known = true;

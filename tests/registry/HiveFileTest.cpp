@@ -12,11 +12,13 @@
 
 #include "registry/CRegistryKey.h"
 #include "registry/WineHiveStore.h"
+#include "testlib/FifoWatch.h"
 #include "testlib/TempFolder.h"
 
 namespace mailwright {
 namespace {
 
+using testing::EndsWithoutBlocking;
 using testing::TempFolder;
 
 const std::string kUserHive =
@@ -120,6 +122,31 @@ TEST_F(HiveFileTest, AHiveWithHardLinksIsRefusedAndLeftAsItWas) {
     // Once it is a file of its own again, the write goes through.
     ASSERT_EQ(0, ::unlink(m_root.Sub("snapshot/user.reg").c_str()));
     EXPECT_EQ(ERROR_SUCCESS, WriteDword(Store(), "n", 1));
+}
+
+// A pipe in the hive's place used to block the first read for ever.
+TEST_F(HiveFileTest, AHiveThatIsAPipeIsRefusedWithoutBlocking) {
+    m_root.WriteFile("prefix/system.reg", "WINE REGISTRY Version 2\n\n[Software\\\\Machine] 1\n\"m\"=dword:00000002\n");
+    const std::string pipe = m_root.Sub("prefix/user.reg");
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    auto store = Store();
+    LONG read = ERROR_SUCCESS, written = ERROR_SUCCESS;
+    DWORD value = 0;
+    ASSERT_TRUE(EndsWithoutBlocking(pipe, [&] {
+        read = ReadDword(store, "Software\\Kept", "n", value);
+        written = WriteDword(store, "n", 1);
+    }));
+    EXPECT_EQ(ERROR_MW_NOT_REGULAR_FILE, read);
+    EXPECT_EQ(ERROR_MW_NOT_REGULAR_FILE, written);
+    EXPECT_EQ(pipe + ": is not a regular file", store->HiveProblem());
+    struct stat st;
+    ASSERT_EQ(0, ::lstat(pipe.c_str(), &st));
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // The other hive is unharmed.
+    CRegistryKey key(store);
+    ASSERT_EQ(ERROR_SUCCESS, key.OpenKey(HKEY_LOCAL_MACHINE, "Software\\Machine", KEY_READ));
+    EXPECT_EQ(ERROR_SUCCESS, key.ReadDword("m", value));
+    EXPECT_EQ(2u, value);
 }
 
 }  // namespace

@@ -1,20 +1,16 @@
 #include "registry/WineHiveStore.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "registry/WineServer.h"
-#include "support/LastError.h"
 #include "support/VeskReplacementFile.h"
 
 namespace mailwright {
 namespace {
-
-LONG CodeOf(int err) { return static_cast<LONG>(ErrnoToWinError(err)); }
 
 bool IsSpecialFile(const struct ::stat& st) { return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode); }
 
@@ -48,9 +44,7 @@ WineHiveStore::WineHiveStore(std::string prefixFolder) : m_prefix(std::move(pref
     m_files[kMachineHive].branch = "REGISTRY\\\\Machine";
 }
 
-WineHiveStore::~WineHiveStore() {
-    if (m_lockFd >= 0) ::close(m_lockFd);
-}
+WineHiveStore::~WineHiveStore() = default;
 
 WineHiveStore::FileIdentity WineHiveStore::IdentityOf(const struct ::stat& st) {
     FileIdentity id;
@@ -174,11 +168,7 @@ std::string WineHiveStore::HiveProblem() {
 
 LONG WineHiveStore::LockHives() {
     m_serverRunning = false;
-    m_lockFd = ::open(m_prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_lockFd < 0) return CodeOf(errno);
-    while (::flock(m_lockFd, LOCK_EX) != 0) {
-        if (errno != EINTR) return CodeOf(errno);
-    }
+    if (const LONG code = m_lock.Take(m_prefix); code != ERROR_SUCCESS) return code;
     m_serverRunning = IsWineServerRunning(m_prefix);
     for (const HiveFile& file : m_files) VeskReplacementFile::RemoveStale(file.path, kTemporarySuffix);
     return ERROR_SUCCESS;
@@ -223,8 +213,7 @@ LONG WineHiveStore::SaveHives(const ChangedHives& changed) {
 }
 
 void WineHiveStore::UnlockHives() {
-    if (m_lockFd >= 0) ::close(m_lockFd);  // closing releases the lock
-    m_lockFd = -1;
+    m_lock.Release();
     m_serverRunning = false;
     for (HiveFile& file : m_files) file.readInTransaction = false;
 }

@@ -5,20 +5,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "registry/CRegistryKey.h"
+#include "registry/CRegistryTransaction.h"
+#include "registry/PrefixLock.h"
 #include "registry/WineHiveStore.h"
 #include "testlib/FifoWatch.h"
+#include "testlib/HeldPrefixLock.h"
 #include "testlib/TempFolder.h"
 
 namespace mailwright {
 namespace {
 
 using testing::EndsWithoutBlocking;
+using testing::HeldPrefixLock;
 using testing::TempFolder;
 
 const std::string kUserHive =
@@ -147,6 +153,47 @@ TEST_F(HiveFileTest, AHiveThatIsAPipeIsRefusedWithoutBlocking) {
     ASSERT_EQ(ERROR_SUCCESS, key.OpenKey(HKEY_LOCAL_MACHINE, "Software\\Machine", KEY_READ));
     EXPECT_EQ(ERROR_SUCCESS, key.ReadDword("m", value));
     EXPECT_EQ(2u, value);
+}
+
+// The patience for the lock, shortened for a test and restored after it.
+class ScopedPatience {
+public:
+    explicit ScopedPatience(std::chrono::milliseconds patience) : m_previous(PrefixLock::SetPatience(patience)) {}
+    ~ScopedPatience() { PrefixLock::SetPatience(m_previous); }
+
+private:
+    std::chrono::milliseconds m_previous;
+};
+
+TEST_F(HiveFileTest, AWriterGivesUpOnALockKeptTooLongAndChangesNothing) {
+    m_root.WriteFile("prefix/user.reg", kUserHive);
+    ScopedPatience patience(std::chrono::milliseconds(100));
+    auto store = Store();
+    {
+        HeldPrefixLock other(Prefix());
+        CRegistryTransaction transaction(store);
+        EXPECT_EQ(ERROR_MW_PREFIX_BUSY, transaction.Refusal());
+        EXPECT_EQ(ERROR_MW_PREFIX_BUSY, WriteDword(store, "n", 1));
+        DWORD value = 0;
+        EXPECT_EQ(ERROR_SUCCESS, ReadDword(store, "Software\\Kept", "n", value)) << "reads go on";
+        EXPECT_EQ(ERROR_SUCCESS, transaction.Commit()) << "nothing to save";
+    }
+    EXPECT_EQ(kUserHive, m_root.ReadFile("prefix/user.reg"));
+    EXPECT_EQ(ERROR_SUCCESS, WriteDword(store, "n", 1)) << "the lock is free again";
+}
+
+TEST_F(HiveFileTest, AWriterWaitsForALockThatIsReleasedInTime) {
+    m_root.WriteFile("prefix/user.reg", kUserHive);
+    ScopedPatience patience(std::chrono::seconds(20));
+    HeldPrefixLock other(Prefix());
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        other.Release();
+    });
+    EXPECT_EQ(ERROR_SUCCESS, WriteDword(Store(), "n", 1));
+    release.join();
+    DWORD value = 0;
+    EXPECT_EQ(ERROR_SUCCESS, ReadDword(Store(), "Software\\Mailwright", "n", value));
 }
 
 }  // namespace

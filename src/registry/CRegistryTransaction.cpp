@@ -8,7 +8,7 @@ CRegistryTransaction::CRegistryTransaction() : CRegistryTransaction(CRegistryKey
 
 CRegistryTransaction::CRegistryTransaction(std::shared_ptr<RegistryStore> store) : m_store(std::move(store)) {
     // A lock that cannot be taken refuses the transaction's changes, each at its call.
-    m_store->BeginTransaction();
+    m_refusal = m_store->BeginTransaction();
     m_open = true;
 }
 

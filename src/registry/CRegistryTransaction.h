@@ -20,6 +20,10 @@ public:
     CRegistryTransaction(const CRegistryTransaction&) = delete;
     CRegistryTransaction& operator=(const CRegistryTransaction&) = delete;
 
+    // Why the transaction's changes will be refused from the start (the prefix's lock could
+    // not be taken, ERROR_MW_PREFIX_BUSY when another writer kept it), or ERROR_SUCCESS.
+    LONG Refusal() const { return m_refusal; }
+
     // Saves the changes; the Windows error code of the save when it fails, after which
     // nothing of the transaction is in the registry. Once only.
     LONG Commit();
@@ -27,6 +31,7 @@ public:
 private:
     std::shared_ptr<RegistryStore> m_store;
     bool m_open = false;
+    LONG m_refusal = ERROR_SUCCESS;
 };
 
 }  // namespace mailwright

@@ -1,20 +1,32 @@
 #include "registry/WineHiveStore.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "registry/WineServer.h"
-#include "support/LastError.h"
 #include "support/VeskReplacementFile.h"
 
 namespace mailwright {
 namespace {
 
-LONG CodeOf(int err) { return static_cast<LONG>(ErrnoToWinError(err)); }
+bool IsSpecialFile(const struct ::stat& st) { return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode); }
+
+// Opens a hive for reading. A pipe or a device would block the open or never end, so it is
+// refused from what stat says before any open, and again from what was opened, in case
+// the name changed hands in between (hence O_NONBLOCK).
+LONG OpenRegularFile(const std::string& path, struct ::stat& st, int& fd) {
+    if (IsSpecialFile(st)) return ERROR_MW_NOT_REGULAR_FILE;
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return ERROR_CANTREAD;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return ERROR_SUCCESS;
+    const LONG code = IsSpecialFile(st) ? ERROR_MW_NOT_REGULAR_FILE : ERROR_CANTREAD;
+    ::close(fd);
+    fd = -1;
+    return code;
+}
 
 // A hive's new text is written to "<hive>.mailwright-tmp": the name says whose file it is,
 // and the prefix's lock, which a writer holds, makes it the only one, so one left behind by
@@ -32,9 +44,7 @@ WineHiveStore::WineHiveStore(std::string prefixFolder) : m_prefix(std::move(pref
     m_files[kMachineHive].branch = "REGISTRY\\\\Machine";
 }
 
-WineHiveStore::~WineHiveStore() {
-    if (m_lockFd >= 0) ::close(m_lockFd);
-}
+WineHiveStore::~WineHiveStore() = default;
 
 WineHiveStore::FileIdentity WineHiveStore::IdentityOf(const struct ::stat& st) {
     FileIdentity id;
@@ -72,12 +82,11 @@ void WineHiveStore::Refresh(HiveFile& file) {
     if (file.known && file.seen == IdentityOf(st)) return;
     file.hive.reset();  // before the new one is read: the two need not be in memory at once
     file.problem.clear();
-    const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0) ::close(fd);
+    int fd = -1;
+    if (const LONG code = OpenRegularFile(file.path, st, fd); code != ERROR_SUCCESS) {
         file.known = false;
-        file.error = ERROR_CANTREAD;
-        file.problem = file.path + ": cannot be read";
+        file.error = code;
+        file.problem = file.path + (code == ERROR_MW_NOT_REGULAR_FILE ? ": is not a regular file" : ": cannot be read");
         return;
     }
     file.known = true;
@@ -185,11 +194,7 @@ bool WineHiveStore::ReadEveryKey(const std::function<void(const std::string&)>& 
 
 LONG WineHiveStore::LockHives() {
     m_serverRunning = false;
-    m_lockFd = ::open(m_prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_lockFd < 0) return CodeOf(errno);
-    while (::flock(m_lockFd, LOCK_EX) != 0) {
-        if (errno != EINTR) return CodeOf(errno);
-    }
+    if (const LONG code = m_lock.Take(m_prefix); code != ERROR_SUCCESS) return code;
     m_serverRunning = IsWineServerRunning(m_prefix);
     for (const HiveFile& file : m_files) VeskReplacementFile::RemoveStale(file.path, kTemporarySuffix);
     return ERROR_SUCCESS;
@@ -234,8 +239,7 @@ LONG WineHiveStore::SaveHives(const ChangedHives& changed) {
 }
 
 void WineHiveStore::UnlockHives() {
-    if (m_lockFd >= 0) ::close(m_lockFd);  // closing releases the lock
-    m_lockFd = -1;
+    m_lock.Release();
     m_serverRunning = false;
     for (HiveFile& file : m_files) file.readInTransaction = false;
 }

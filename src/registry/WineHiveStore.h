@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "registry/PrefixLock.h"
 #include "registry/TreeRegistryStore.h"
 #include "registry/WineHive.h"
 
@@ -14,7 +15,7 @@ namespace mailwright {
 // system.reg. A hive file is read when a key of it is first needed and kept while the
 // file is unchanged on disk; its keys are indexed as lookups need them (all of them
 // before the hive is changed), and a key's values are decoded when they are first used.
-// A transaction (and every write outside one) holds a lock on the prefix folder from
+// A transaction (and every write outside one) holds the prefix's lock (PrefixLock) from
 // its start to its end, reads each hive at most once, and at its commit replaces each
 // changed hive file whole and durably, once. While a wineserver runs the prefix,
 // changes are refused with ERROR_SHARING_VIOLATION, since the server would write its
@@ -74,7 +75,7 @@ private:
 
     std::string m_prefix;
     HiveFile m_files[2];
-    int m_lockFd = -1;
+    PrefixLock m_lock;
     bool m_serverRunning = false;
 };
 

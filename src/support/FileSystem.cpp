@@ -83,14 +83,15 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
     bytes.clear();
     std::optional<std::string> unix = UnixPathOf(path);
     if (!unix) return false;
-    const int fd = ::open(unix->c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a pipe would wait for a writer; the check below refuses it.
+    const int fd = ::open(unix->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         SetLastErrorFromErrno(errno);
         return false;
     }
-    struct stat st;
+    struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < (off_t(1) << 32);
-    if (!ok) SetLastError(ERROR_ACCESS_DENIED);
+    if (!ok) SetLastError(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) ? ERROR_ACCESS_DENIED : ERROR_MW_NOT_REGULAR_FILE);
     if (ok) {
         bytes.resize(static_cast<size_t>(st.st_size));
         size_t done = 0;

@@ -14,14 +14,15 @@ namespace mailwright {
 VeskFileRead::VeskFileRead(const std::string& fileName) {
     std::optional<std::string> unix = UnixPathOf(fileName);
     if (!unix) return;
-    m_fd = ::open(unix->c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a pipe would wait for a writer; only a regular file is read.
+    m_fd = ::open(unix->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (m_fd < 0) {
         SetLastErrorFromErrno(errno);
         return;
     }
-    struct stat st;
-    if (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        SetLastError(ERROR_ACCESS_DENIED);
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        SetLastError(S_ISDIR(st.st_mode) ? ERROR_ACCESS_DENIED : ERROR_MW_NOT_REGULAR_FILE);
         Close();
     }
 }

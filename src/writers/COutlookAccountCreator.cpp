@@ -46,16 +46,16 @@ void COutlookAccountCreator::CreateOutlookAccount() {
             AppMessageBox(IDS_WINDOWS_TOO_OLD, kBoxStyle);
             return;
         }
-        // What Outlook's keys say and the import registered for it form one whole.
-        CRegistryTransaction transaction;
+        // The user is asked first and the prefix's lock taken after: no box or dialog may
+        // keep other writers waiting.
         if (!CheckOutlookSetup()) return;
         EnumerateProfiles();
         if (!ChooseProfile()) return;
-        CPRFFile profileFile(m_account, m_profileName);
-        profileFile.WriteProfileFile();
-        RegisterImport();
-        if (const LONG code = transaction.Commit(); code != ERROR_SUCCESS)
-            throw Error::VeskExceptionCommon(static_cast<std::uint32_t>(code), OutlookErrorText(IDS_ERR_SET_VALUE));
+        std::string refusal;
+        if (!WriteImport(refusal)) {
+            AppMessageBox(refusal, kBoxStyle);
+            return;
+        }
         m_created = true;
     } catch (const Error::VeskException& e) {
         e.ReportError();
@@ -69,15 +69,34 @@ std::string COutlookAccountCreator::SetupKey() const {
 }
 
 bool COutlookAccountCreator::CheckOutlookSetup() {
+    const std::string problem = SetupProblem();
+    if (problem.empty()) return true;
+    AppMessageBox(problem, kBoxStyle);
+    return false;
+}
+
+std::string COutlookAccountCreator::SetupProblem() {
     CRegistryKey key;
-    if (key.OpenKey(HKEY_CURRENT_USER, SetupKey().c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS) {
-        AppMessageBox(LoadString(IDS_ERR_OUTLOOK_ACCOUNT) + LoadString(IDS_OUTLOOK_NOT_OPENED), kBoxStyle);
-        return false;
-    }
-    if (!HasFirstRunValue()) {
-        AppMessageBox(IDS_IMPORT_PENDING, kBoxStyle);
-        return false;
-    }
+    if (key.OpenKey(HKEY_CURRENT_USER, SetupKey().c_str(), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+        return LoadString(IDS_ERR_OUTLOOK_ACCOUNT) + LoadString(IDS_OUTLOOK_NOT_OPENED);
+    if (!HasFirstRunValue()) return LoadString(IDS_IMPORT_PENDING);
+    return {};
+}
+
+// What Outlook's keys say and the import registered for it form one whole. False, with the
+// box text, when Outlook's Setup changed while the user chose (another writer registered
+// its account meanwhile, which this one must not overwrite).
+bool COutlookAccountCreator::WriteImport(std::string& refusal) {
+    CRegistryTransaction transaction;
+    if (const LONG code = transaction.Refusal(); code != ERROR_SUCCESS)
+        throw Error::VeskExceptionCommon(static_cast<std::uint32_t>(code), OutlookErrorText(IDS_ERR_SET_VALUE));
+    refusal = SetupProblem();
+    if (!refusal.empty()) return false;
+    CPRFFile profileFile(m_account, m_profileName);
+    profileFile.WriteProfileFile();
+    RegisterImport();
+    if (const LONG code = transaction.Commit(); code != ERROR_SUCCESS)
+        throw Error::VeskExceptionCommon(static_cast<std::uint32_t>(code), OutlookErrorText(IDS_ERR_SET_VALUE));
     return true;
 }
 

@@ -27,9 +27,12 @@ public:
 private:
     std::string SetupKey() const;
     bool CheckOutlookSetup();
+    // The text of the box that says why Outlook takes no account now; empty when it does.
+    std::string SetupProblem();
     bool HasFirstRunValue();
     void EnumerateProfiles();
     bool ChooseProfile();
+    bool WriteImport(std::string& refusal);
     void RegisterImport();
 
     int m_outlookVersion = 0;

@@ -26,6 +26,10 @@ void CWinMailAccountCreator::Create(CRefCountPtr<CAccount> account, bool liveMai
         }
         m_account = account;
         CRegistryTransaction transaction;
+        if (const LONG code = transaction.Refusal(); code != ERROR_SUCCESS) {
+            throw Error::VeskExceptionCommon(static_cast<std::uint32_t>(code), IDS_ERR_ACCOUNT_XML,
+                                             "WinMailAccountCreator", function, line);
+        }
         m_xmlCreator.CreateAccountFromProviderSettings(m_account);
         m_xmlCreator.SaveDocument(MakeAccountFileName(), liveMail);
         if (const LONG code = transaction.Commit(); code != ERROR_SUCCESS) {

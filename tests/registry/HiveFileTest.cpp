@@ -5,18 +5,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "registry/CRegistryKey.h"
+#include "registry/CRegistryTransaction.h"
+#include "registry/PrefixLock.h"
 #include "registry/WineHiveStore.h"
+#include "testlib/FifoWatch.h"
+#include "testlib/HeldPrefixLock.h"
 #include "testlib/TempFolder.h"
 
 namespace mailwright {
 namespace {
 
+using testing::EndsWithoutBlocking;
+using testing::HeldPrefixLock;
 using testing::TempFolder;
 
 const std::string kUserHive =
@@ -100,6 +108,93 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"prefix/hive-link", "@elsewhere/current.reg"},
                                 {"prefix/user.reg", "hive-link"}}}),
     [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
+
+// A rename would leave the other links with the old text and a write in place (Wine's way
+// with such a file) could leave a torn hive behind, so the hive is left as it was.
+TEST_F(HiveFileTest, AHiveWithHardLinksIsRefusedAndLeftAsItWas) {
+    m_root.WriteFile("prefix/user.reg", kUserHive);
+    m_root.WriteFile("snapshot/.keep", "");
+    ASSERT_EQ(0, ::link(m_root.Sub("prefix/user.reg").c_str(), m_root.Sub("snapshot/user.reg").c_str()));
+    auto store = Store();
+    EXPECT_EQ(ERROR_MW_HARD_LINKS, WriteDword(store, "n", 1));
+    EXPECT_EQ(kUserHive, m_root.ReadFile("prefix/user.reg"));
+    EXPECT_EQ(kUserHive, m_root.ReadFile("snapshot/user.reg"));
+    EXPECT_EQ(1u, EntriesIn("prefix")) << "no temporary file";
+    DWORD value = 0xDEADBEEF;
+    EXPECT_EQ(ERROR_SUCCESS, ReadDword(store, "Software\\Kept", "n", value)) << "reading is no change";
+    EXPECT_EQ(1u, value);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadDword(store, "Software\\Mailwright", "n", value)) << "the change was undone";
+
+    // Once it is a file of its own again, the write goes through.
+    ASSERT_EQ(0, ::unlink(m_root.Sub("snapshot/user.reg").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, WriteDword(Store(), "n", 1));
+}
+
+// A pipe in the hive's place used to block the first read for ever.
+TEST_F(HiveFileTest, AHiveThatIsAPipeIsRefusedWithoutBlocking) {
+    m_root.WriteFile("prefix/system.reg", "WINE REGISTRY Version 2\n\n[Software\\\\Machine] 1\n\"m\"=dword:00000002\n");
+    const std::string pipe = m_root.Sub("prefix/user.reg");
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    auto store = Store();
+    LONG read = ERROR_SUCCESS, written = ERROR_SUCCESS;
+    DWORD value = 0;
+    ASSERT_TRUE(EndsWithoutBlocking(pipe, [&] {
+        read = ReadDword(store, "Software\\Kept", "n", value);
+        written = WriteDword(store, "n", 1);
+    }));
+    EXPECT_EQ(ERROR_MW_NOT_REGULAR_FILE, read);
+    EXPECT_EQ(ERROR_MW_NOT_REGULAR_FILE, written);
+    EXPECT_EQ(pipe + ": is not a regular file", store->HiveProblem());
+    struct stat st;
+    ASSERT_EQ(0, ::lstat(pipe.c_str(), &st));
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // The other hive is unharmed.
+    CRegistryKey key(store);
+    ASSERT_EQ(ERROR_SUCCESS, key.OpenKey(HKEY_LOCAL_MACHINE, "Software\\Machine", KEY_READ));
+    EXPECT_EQ(ERROR_SUCCESS, key.ReadDword("m", value));
+    EXPECT_EQ(2u, value);
+}
+
+// The patience for the lock, shortened for a test and restored after it.
+class ScopedPatience {
+public:
+    explicit ScopedPatience(std::chrono::milliseconds patience) : m_previous(PrefixLock::SetPatience(patience)) {}
+    ~ScopedPatience() { PrefixLock::SetPatience(m_previous); }
+
+private:
+    std::chrono::milliseconds m_previous;
+};
+
+TEST_F(HiveFileTest, AWriterGivesUpOnALockKeptTooLongAndChangesNothing) {
+    m_root.WriteFile("prefix/user.reg", kUserHive);
+    ScopedPatience patience(std::chrono::milliseconds(100));
+    auto store = Store();
+    {
+        HeldPrefixLock other(Prefix());
+        CRegistryTransaction transaction(store);
+        EXPECT_EQ(ERROR_MW_PREFIX_BUSY, transaction.Refusal());
+        EXPECT_EQ(ERROR_MW_PREFIX_BUSY, WriteDword(store, "n", 1));
+        DWORD value = 0;
+        EXPECT_EQ(ERROR_SUCCESS, ReadDword(store, "Software\\Kept", "n", value)) << "reads go on";
+        EXPECT_EQ(ERROR_SUCCESS, transaction.Commit()) << "nothing to save";
+    }
+    EXPECT_EQ(kUserHive, m_root.ReadFile("prefix/user.reg"));
+    EXPECT_EQ(ERROR_SUCCESS, WriteDword(store, "n", 1)) << "the lock is free again";
+}
+
+TEST_F(HiveFileTest, AWriterWaitsForALockThatIsReleasedInTime) {
+    m_root.WriteFile("prefix/user.reg", kUserHive);
+    ScopedPatience patience(std::chrono::seconds(20));
+    HeldPrefixLock other(Prefix());
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        other.Release();
+    });
+    EXPECT_EQ(ERROR_SUCCESS, WriteDword(Store(), "n", 1));
+    release.join();
+    DWORD value = 0;
+    EXPECT_EQ(ERROR_SUCCESS, ReadDword(Store(), "Software\\Mailwright", "n", value));
+}
 
 }  // namespace
 }  // namespace mailwright

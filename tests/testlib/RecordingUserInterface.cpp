@@ -5,8 +5,13 @@
 
 namespace mailwright::testing {
 
+void RecordingUserInterface::Record(UiCall call) {
+    m_calls.push_back(std::move(call));
+    if (m_observer) m_observer(m_calls.back());
+}
+
 int RecordingUserInterface::MessageBox(const std::string& text, unsigned style) {
-    m_calls.push_back({UiCall::Message, text, {}, style, {}, 0, {}});
+    Record({UiCall::Message, text, {}, style, {}, 0, {}});
     if (m_boxAnswers.empty()) return IDOK;
     const int answer = m_boxAnswers.front();
     m_boxAnswers.pop_front();
@@ -14,12 +19,12 @@ int RecordingUserInterface::MessageBox(const std::string& text, unsigned style) 
 }
 
 int RecordingUserInterface::ErrorBox(const std::string& text, const std::string& caption, unsigned style) {
-    m_calls.push_back({UiCall::Error, text, caption, style, {}, 0, {}});
+    Record({UiCall::Error, text, caption, style, {}, 0, {}});
     return IDOK;
 }
 
 std::optional<std::string> RecordingUserInterface::AskUserName(const std::string& prompt) {
-    m_calls.push_back({UiCall::UserName, prompt, {}, 0, {}, 0, {}});
+    Record({UiCall::UserName, prompt, {}, 0, {}, 0, {}});
     if (m_userNames.empty()) return std::nullopt;
     std::optional<std::string> answer = m_userNames.front();
     m_userNames.pop_front();
@@ -28,7 +33,7 @@ std::optional<std::string> RecordingUserInterface::AskUserName(const std::string
 
 std::optional<std::string> RecordingUserInterface::ChooseProfile(const std::vector<std::string>& profiles,
                                                                  int outlookVersion) {
-    m_calls.push_back({UiCall::Profile, {}, {}, 0, profiles, outlookVersion, {}});
+    Record({UiCall::Profile, {}, {}, 0, profiles, outlookVersion, {}});
     if (m_profiles.empty()) return std::nullopt;
     std::optional<std::string> answer = m_profiles.front();
     m_profiles.pop_front();
@@ -36,11 +41,11 @@ std::optional<std::string> RecordingUserInterface::ChooseProfile(const std::vect
 }
 
 void RecordingUserInterface::ShowResult(const ResultMessage& message) {
-    m_calls.push_back({UiCall::Result, message.text, {}, 0, {}, 0, message});
+    Record({UiCall::Result, message.text, {}, 0, {}, 0, message});
 }
 
 void RecordingUserInterface::WaitForTask(VeskBackgroundTask& task) {
-    m_calls.push_back({UiCall::Wait, {}, {}, 0, {}, 0, {}});
+    Record({UiCall::Wait, {}, {}, 0, {}, 0, {}});
     if (m_waitHandler) m_waitHandler(task);
     task.Wait();
 }

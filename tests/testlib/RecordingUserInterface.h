@@ -36,6 +36,8 @@ public:
     void ScriptBoxAnswer(int answer) { m_boxAnswers.push_back(answer); }
     void ScriptUserName(std::optional<std::string> name) { m_userNames.push_back(std::move(name)); }
     void ScriptProfile(std::optional<std::string> profile) { m_profiles.push_back(std::move(profile)); }
+    // Sees every call as it is made, before it is answered.
+    void SetCallObserver(std::function<void(const UiCall&)> observer) { m_observer = std::move(observer); }
     // How WaitForTask waits (cancelling the task, or as the Qt program waits).
     void SetWaitHandler(std::function<void(VeskBackgroundTask&)> handler) { m_waitHandler = std::move(handler); }
 
@@ -43,7 +45,10 @@ public:
     void ClearCalls() { m_calls.clear(); }
 
 private:
+    void Record(UiCall call);
+
     std::vector<UiCall> m_calls;
+    std::function<void(const UiCall&)> m_observer;
     std::deque<int> m_boxAnswers;
     std::deque<std::optional<std::string>> m_userNames;
     std::deque<std::optional<std::string>> m_profiles;

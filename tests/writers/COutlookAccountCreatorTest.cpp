@@ -2,6 +2,7 @@
 // choice, the registration for import and what the user sees when something fails.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -10,10 +11,13 @@
 #include "testlib/AccountFixture.h"
 #include "detection/CMailClientChecker.h"
 #include "registry/MemoryRegistry.h"
+#include "registry/PrefixLock.h"
 #include "testlib/FaultyRegistry.h"
+#include "testlib/HeldPrefixLock.h"
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/RunningWineServer.h"
+#include "support/StringTable.h"
 #include "testlib/ScopedFileSizeLimit.h"
 #include "writers/COutlookAccountCreator.h"
 #include "writers/DefaultProfile.h"
@@ -223,6 +227,51 @@ TEST_F(OutlookTest, ARegistrationThatCannotBeSavedIsReportedAndLeavesTheHive) {
     EXPECT_TRUE(HasAccountFile());
 }
 
+// Every box and dialog of a creation waits for the user; none may keep the prefix's lock
+// from another writer meanwhile.
+TEST_F(OutlookTest, NoBoxOrDialogIsShownWhileThePrefixIsLocked) {
+    const std::string prefix = m_prefix.Prefix().Path();
+    int unlockedCalls = 0;
+    m_ui->SetCallObserver([&](const UiCall&) { unlockedCalls += testing::HeldPrefixLock::IsFree(prefix); });
+    InstallOutlook({"Work", "Home"});
+    m_ui->ScriptProfile("Home");
+    EXPECT_TRUE(Create());
+    m_ui->ScriptProfile(std::nullopt);
+    EXPECT_FALSE(Create());  // the box that says an account waits for import
+    EXPECT_EQ(m_ui->Calls().size(), 2u);
+    EXPECT_EQ(m_ui->Calls().back().text, LoadString(IDS_IMPORT_PENDING));
+    EXPECT_EQ(unlockedCalls, 2);
+}
+
+// Another writer registered its account while the user chose: this one must not take its place.
+TEST_F(OutlookTest, AnImportRegisteredDuringTheChoiceStopsThisOne) {
+    InstallOutlook({"Work", "Home"});
+    m_ui->ScriptProfile("Home");
+    m_ui->SetCallObserver([&](const UiCall& call) {
+        if (call.kind == UiCall::Profile) m_prefix.UserKey(SetupKey(m_version))->DeleteValue("First-Run");
+    });
+    EXPECT_FALSE(Create());
+    ASSERT_EQ(m_ui->Calls().size(), 2u);
+    EXPECT_EQ(m_ui->Calls()[1].kind, UiCall::Message);
+    EXPECT_EQ(m_ui->Calls()[1].text, LoadString(IDS_IMPORT_PENDING));
+    ExpectNothingWritten(false);
+}
+
+TEST_F(OutlookTest, AWriterThatKeepsThePrefixLockedMakesThisOneGiveUp) {
+    InstallOutlook({"Outlook"});
+    const auto previous = PrefixLock::SetPatience(std::chrono::milliseconds(100));
+    {
+        testing::HeldPrefixLock other(m_prefix.Prefix().Path());
+        EXPECT_FALSE(Create());
+    }
+    PrefixLock::SetPatience(previous);
+    ExpectOneCall(UiCall::Error,
+                  "Another Mailwright is changing the registry of this Wine prefix and has not finished in time. Try "
+                  "again when it has finished. (0x20000003)\n\nCould not create an account in MS Outlook.\n"
+                  "Cannot set value in system registry.");
+    ExpectNothingWritten();
+}
+
 // Failures of the registration, after Account.prf has been written.
 class OutlookRegistrationTest : public ::testing::Test {
 protected:
@@ -264,7 +313,8 @@ TEST_F(OutlookRegistrationTest, FailuresAreReportedAndTheRegistryStaysAsItWas) {
         UiCall::Kind kind;
         std::string text;
     } cases[] = {
-        {"Setup key not openable", [](testing::FaultyRegistry& f) { f.FailKey("Outlook\\Setup", ERROR_ACCESS_DENIED, 2); },
+        // Opened twice by the check before the choice and twice again once the prefix is locked.
+        {"Setup key not openable", [](testing::FaultyRegistry& f) { f.FailKey("Outlook\\Setup", ERROR_ACCESS_DENIED, 4); },
          UiCall::Error, "Could not create an account in MS Outlook.\nCannot open key in system registry."},
         {"ImportPRF not writable", [](testing::FaultyRegistry& f) { f.FailWrite("ImportPRF", ERROR_ACCESS_DENIED); },
          UiCall::Error, "Could not create an account in MS Outlook.\nCannot set value in system registry."},

@@ -2,9 +2,11 @@
 #include <QApplication>
 #include <memory>
 
-#include "platform/WinePrefixSession.h"
+#include "platform/WinePrefixChoice.h"
+#include "support/WindowsSession.h"
 #include "support/IUserInterface.h"
 #include "ui/CMailwrightApp.h"
+#include "ui/CPrefixStartup.h"
 #include "ui/CQtUserInterface.h"
 
 // The tests build a copy of the program whose update asks a port of 127.0.0.1 where
@@ -24,7 +26,10 @@ int main(int, char**) {
     QApplication::setApplicationName(QStringLiteral("mailwright"));
     QApplication::setDesktopFileName(QStringLiteral("mailwright"));
     mailwright::SetUserInterface(std::make_shared<mailwright::CQtUserInterface>());
-    mailwright::WindowsSession::SetCurrent(mailwright::WinePrefixSession::FromEnvironment());
+    std::shared_ptr<mailwright::WindowsSession> session =
+        mailwright::CPrefixStartup::ChooseSession(mailwright::WinePrefixChoice::FromEnvironment());
+    if (!session) return 0;  // the user cancelled the choice of prefix
+    mailwright::WindowsSession::SetCurrent(std::move(session));
     mailwright::CMailwrightApp app(MAILWRIGHT_LOCAL_UPDATE_URL);
     app.InitInstance();
     return 0;

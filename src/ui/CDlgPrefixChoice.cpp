@@ -33,8 +33,10 @@ QString NotAPrefixText(const QString& folder) {
 QTreeWidgetItem* MakeRow(const PrefixSummary& summary) {
     std::string name = summary.prefix.name;
     if (summary.wineRunning) name += " (" + LoadString(IDS_PREFIX_WINE_RUNS) + ")";
-    return new QTreeWidgetItem(QStringList{ToQString(name), ToQString(summary.windows), ToQString(summary.clients),
-                                           ToQString(summary.prefix.folder)});
+    auto* item = new QTreeWidgetItem(QStringList{ToQString(name), ToQString(summary.windows), ToQString(summary.clients),
+                                                 ToQString(summary.prefix.folder)});
+    item->setToolTip(3, ToQString(summary.prefix.folder));  // long folders are cut in the column
+    return item;
 }
 
 }  // namespace
@@ -78,7 +80,7 @@ CDlgPrefixChoice::CDlgPrefixChoice(const std::vector<PrefixSummary>& prefixes, Q
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, &CDlgPrefixChoice::accept);
     connect(m_list, &QTreeWidget::currentItemChanged, this, &CDlgPrefixChoice::UpdateOkButton);
     UpdateOkButton();
-    if (!m_prefixes.empty()) resize(720, sizeHint().height());
+    if (!m_prefixes.empty()) resize(860, sizeHint().height());
 }
 
 void CDlgPrefixChoice::UpdateOkButton() { m_buttonOk->setEnabled(m_list->currentItem() != nullptr); }

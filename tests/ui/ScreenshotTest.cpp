@@ -19,6 +19,7 @@
 #include "testlib/TempWinePrefix.h"
 #include "ui/CDlgComment.h"
 #include "ui/CDlgMailwright.h"
+#include "ui/CDlgPrefixChoice.h"
 #include "ui/CDlgCustomUserName.h"
 #include "ui/CDlgProfileSelect.h"
 #include "ui/CDlgUpdate.h"
@@ -84,6 +85,20 @@ TEST(Screenshots, ResultDialogWithAComment) {
         "http://provider.example/help/pop3", MailClientOutlookExpress);
     CDlgComment dialog(message);
     Shoot(dialog, "result-with-comment");
+}
+
+TEST(Screenshots, PrefixChoice) {
+    const std::vector<PrefixSummary> found{
+        {{"Wine (default)", "/home/jane/.wine", "Wine"}, "Windows 7", "none", false},
+        {{"Office 2010", "/home/jane/.local/share/bottles/bottles/Office-2010", "Bottles"}, "Windows 7",
+         "Outlook 2010, Windows Live Mail", true},
+        {{"Outlook2007", "/home/jane/.PlayOnLinux/wineprefix/Outlook2007", "PlayOnLinux"}, "Windows XP",
+         "Outlook 2007, Outlook Express", false},
+    };
+    CDlgPrefixChoice several(found);
+    Shoot(several, "prefix-choice");
+    CDlgPrefixChoice none({});
+    Shoot(none, "prefix-choice-none");
 }
 
 TEST(Screenshots, ProfileChoice) {

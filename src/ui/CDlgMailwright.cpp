@@ -127,6 +127,13 @@ void CDlgMailwright::OnInitDialog() {
     setWindowIcon(ApplicationIcon());
     std::string caption = " Mailwright ";
     version.GetFileVersionText(caption);
+    // On Linux the session is one of several prefixes: the title says which.
+    if (const std::string prefix = WindowsSession::Current()->PrefixFolder(); !prefix.empty()) {
+        std::string titled = LoadString(IDS_PREFIX_IN_TITLE);
+        for (const std::string& part : {caption, prefix})
+            if (const size_t mark = titled.find("%s"); mark != std::string::npos) titled.replace(mark, 2, part);
+        caption = titled;
+    }
     setWindowTitle(ToQString(caption));
 
     m_header.Setup(this, m_staticBand->geometry().height(), LoadString(IDS_MAIN_HEADER),
@@ -202,7 +209,9 @@ void CDlgMailwright::SetLinks() {
 
 void CDlgMailwright::SetupClientChoice() {
     if (!WindowsSession::Current()->GetVersionEx(m_osVersion)) {
-        AppMessageBox(IDS_OS_UNKNOWN, MB_ICONINFORMATION);
+        // Without a prefix there is no Windows to identify: say so in Linux terms.
+        const bool noPrefix = WindowsSession::Current()->Registry() == nullptr;
+        AppMessageBox(noPrefix ? IDS_NO_WINE_PREFIX : IDS_OS_UNKNOWN, MB_ICONINFORMATION);
         return;
     }
     m_staticNews->setText(ToQString(LoadString(IDS_NEWS_OUTLOOK_EXPRESS)));

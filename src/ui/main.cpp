@@ -2,10 +2,12 @@
 #include <QApplication>
 #include <memory>
 
-#include "platform/WinePrefixSession.h"
+#include "platform/WinePrefixChoice.h"
+#include "support/WindowsSession.h"
 #include "support/IUserInterface.h"
 #include "support/VeskCatalog.h"
 #include "ui/CMailwrightApp.h"
+#include "ui/CPrefixStartup.h"
 #include "ui/CQtUserInterface.h"
 #include "ui/QtTranslations.h"
 
@@ -28,7 +30,10 @@ int main(int, char**) {
     mailwright::VeskCatalog::Activate(mailwright::VeskCatalog::DefaultLocaleFolder());
     mailwright::InstallQtTranslations(mailwright::VeskCatalog::Language());
     mailwright::SetUserInterface(std::make_shared<mailwright::CQtUserInterface>());
-    mailwright::WindowsSession::SetCurrent(mailwright::WinePrefixSession::FromEnvironment());
+    std::shared_ptr<mailwright::WindowsSession> session =
+        mailwright::CPrefixStartup::ChooseSession(mailwright::WinePrefixChoice::FromEnvironment());
+    if (!session) return 0;  // the user cancelled the choice of prefix
+    mailwright::WindowsSession::SetCurrent(std::move(session));
     mailwright::CMailwrightApp app(MAILWRIGHT_LOCAL_UPDATE_URL);
     app.InitInstance();
     return 0;

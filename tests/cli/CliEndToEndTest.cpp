@@ -1,9 +1,11 @@
-// mailwright-cli create, detect and newsreader, run as programs against temporary prefixes.
+// mailwright-cli create, detect, newsreader and prefixes, run as programs against temporary prefixes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "registry/WineHiveStore.h"
+#include "testlib/FakeWineProgram.h"
 #include "testlib/LocalDiscovery.h"
 #include "testlib/MachineFixture.h"
 #include "testlib/RegistryFixture.h"
@@ -191,16 +193,73 @@ TEST_F(CreateCommandTest, OptionsThatCannotWork) {
     EXPECT_TRUE(NothingWritten());
 }
 
-TEST_F(CreateCommandTest, PrefixThatWineRunsIsNotWritten) {
+TEST_F(CreateCommandTest, PrefixInWhichWineRunsAProgramIsNotWritten) {
     const std::string before = m_prefix.Folder().ReadFile("user.reg");
     RunningWineServer server(m_prefix.Path());
+    FakeWineProgram client("C:\\Program Files\\Outlook Express\\msimn.exe", {{"WINEPREFIX", m_prefix.Path()}});
     const ProgramRun run = Create("jan@gmail.com");
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("Error: The process cannot access the file because it is being used by another process. "
-                           "(0x20)\n\nCannot access the account settings folder. (0)"),
+    EXPECT_NE(run.err.find("Wine is running programs in this prefix (msimn.exe). Close them and try again."),
               std::string::npos)
         << run.err;
     EXPECT_EQ(m_prefix.Folder().ReadFile("user.reg"), before);
+}
+
+// Wine's server stays a moment after its last program; it writes the hives as it ends.
+TEST_F(CreateCommandTest, ALingeringServerCostsAWaitNotTheAccount) {
+    RunningWineServer server(m_prefix.Path(), 300);
+    const ProgramRun run = Create("jan@gmail.com");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Get(kManager, "Default Mail Account"), Sz("00000001"));
+}
+
+// A home folder with a Bottles bottle (reached through a link) and nothing else.
+class PrefixesCommandTest : public CliTest {
+protected:
+    ProgramRun CliWithoutWinePrefix(const std::vector<std::string>& args) {
+        return RunProgram(CliProgram(), args,
+                          {{"WINEPREFIX", ""}, {"USER", "tester"}, {"HOME", m_home.Path()}, {"XDG_CONFIG_HOME", ""},
+                           {"XDG_DATA_HOME", ""}});
+    }
+    void MakeBottle() {
+        std::filesystem::create_directories(m_home.Sub(".local/share/bottles/bottles"));
+        std::filesystem::create_directory_symlink(m_prefix.Path(), m_home.Sub(".local/share/bottles/bottles/office"));
+        m_prefix.Folder().WriteFile("bottle.yml", "Name: Office 2003\nArch: win32\n");
+    }
+};
+
+TEST_F(PrefixesCommandTest, ListsThePrefixesFoundAndWorksOnTheOnlyOne) {
+    MakeBottle();
+    const ProgramRun list = CliWithoutWinePrefix({"prefixes"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    const std::string folder = m_home.Sub(".local/share/bottles/bottles/office");
+    EXPECT_NE(list.out.find("Name "), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("*  Office 2003  Windows XP  Outlook Express  Bottles   -     " + folder), std::string::npos)
+        << list.out;
+    const ProgramRun session = CliWithoutWinePrefix({"session"});
+    EXPECT_NE(session.out.find("Prefix: " + folder + "\n"), std::string::npos) << session.out;
+}
+
+TEST_F(PrefixesCommandTest, NoPrefixIsSaidInLinuxTerms) {
+    const ProgramRun list = CliWithoutWinePrefix({"prefixes"});
+    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.out, "");
+    EXPECT_EQ(list.err.rfind("mailwright-cli: No Wine prefix was found. A Wine prefix is the folder", 0), 0u) << list.err;
+    EXPECT_EQ(std::count(list.err.begin(), list.err.end(), '\n'), 1);
+}
+
+// --prefix wins over $WINEPREFIX; a folder that is no prefix is refused.
+TEST_F(PrefixesCommandTest, AnExplicitPrefixWins) {
+    TempWinePrefix other;
+    const ProgramRun chosen = RunProgram(CliProgram(), {"--prefix", other.Path(), "session"},
+                                         {{"WINEPREFIX", m_prefix.Path()}, {"HOME", m_home.Path()}});
+    EXPECT_EQ(chosen.status, 0) << chosen.err;
+    EXPECT_NE(chosen.out.find("Prefix: " + other.Path() + "\n"), std::string::npos) << chosen.out;
+    const ProgramRun refused = Cli({"--prefix", m_home.Path(), "session"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find(m_home.Path() + " is not a Wine prefix: it holds no system.reg and user.reg."),
+              std::string::npos)
+        << refused.err;
 }
 
 class SevenCliTest : public CliTest {

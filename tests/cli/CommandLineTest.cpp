@@ -159,6 +159,7 @@ TEST(MailwrightCliTest, VersionAndHelpOfEveryCommand) {
         {"providers", "import"},
         {"providers", "diff"},
         {"session"},
+        {"prefixes"},
         {"update"},
         {"create"},
         {"detect"},
@@ -182,7 +183,7 @@ TEST(MailwrightCliTest, CommandsListTheirOptions) {
         std::vector<std::string> args;
         std::vector<std::string> shown;
     } cases[] = {
-        {{"--help"}, {"providers", "session", "update", "create", "detect", "newsreader"}},
+        {{"--help"}, {"providers", "session", "prefixes", "update", "create", "detect", "newsreader", "--prefix DIR"}},
         {{"providers", "--help"}, {"compile", "dump", "lookup", "import", "diff"}},
         {{"providers", "diff", "--help"}, {"SRC", "FILE|DIR"}},
         {{"providers", "lookup", "--help"}, {"--file FILE", "DOMAIN"}},

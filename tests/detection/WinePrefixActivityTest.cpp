@@ -14,6 +14,8 @@
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/RunningWineServer.h"
 #include "testlib/TempWinePrefix.h"
+#include "writers/CIdentityRegWriter.h"
+#include "writers/NewsgroupSettings.h"
 
 namespace mailwright {
 namespace {
@@ -120,6 +122,20 @@ TEST_F(RunningWineTest, ACreationIsRefusedBeforeItsFirstDialog) {
     EXPECT_FALSE(creator.Create(MailClientOutlookExpress));
     ASSERT_EQ(m_ui->Calls().size(), 1u);
     EXPECT_EQ(m_ui->Calls()[0].text, "Wine is running programs in this prefix (OUTLOOK.EXE). Close them and try again.");
+    EXPECT_EQ(m_prefix.Folder().ReadFile("user.reg"), userHive);
+}
+
+TEST_F(RunningWineTest, TheNewsgroupSettingsAreRefusedToo) {
+    const std::string userHive = m_prefix.Folder().ReadFile("user.reg");
+    RunningWineServer server(m_prefix.Path());
+    FakeWineProgram mail("C:\\Program Files\\Outlook Express\\msimn.exe", {{"WINEPREFIX", m_prefix.Path()}});
+    CIdentityRegWriter writer;
+    OsVersionInfo xp;
+    xp.majorVersion = 5;
+    xp.minorVersion = 1;
+    EXPECT_FALSE(ApplyNewsgroupSettings(writer, xp));
+    ASSERT_EQ(m_ui->Calls().size(), 1u);
+    EXPECT_EQ(m_ui->Calls()[0].text, "Wine is running programs in this prefix (msimn.exe). Close them and try again.");
     EXPECT_EQ(m_prefix.Folder().ReadFile("user.reg"), userHive);
 }
 

@@ -27,6 +27,7 @@
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/TempWinePrefix.h"
 #include "ui/CDlgComment.h"
+#include "ui/CDlgPrefixChoice.h"
 #include "ui/CDlgCustomUserName.h"
 #include "ui/CDlgMailwright.h"
 #include "ui/CDlgProfileSelect.h"
@@ -119,6 +120,20 @@ void ShootSmallDialogs() {
     Shoot(*box, "message-box");
 }
 
+void ShootPrefixChoice() {
+    const std::vector<PrefixSummary> found{
+        {{"Wine (default)", "/home/jane/.wine", "Wine"}, "Windows 7", "none", false},
+        {{"Office 2010", "/home/jane/.local/share/bottles/bottles/Office-2010", "Bottles"}, "Windows 7",
+         "Outlook 2010, Windows Live Mail", true},
+        {{"Outlook2007", "/home/jane/.PlayOnLinux/wineprefix/Outlook2007", "PlayOnLinux"}, "Windows XP",
+         "Outlook 2007, Outlook Express", false},
+    };
+    CDlgPrefixChoice several(found);
+    Shoot(several, "prefix-choice");
+    CDlgPrefixChoice none({});
+    Shoot(none, "prefix-choice-none");
+}
+
 void ShootProfileChoice() {
     TempWinePrefix prefix(WindowsRelease::Win7);
     ScopedPrefixSession session(prefix);
@@ -170,6 +185,7 @@ int main(int argc, char** argv) {
                     "main-with-clients");
     ShootMainDialog(WindowsVersion(6, 2), {}, "main-without-clients");
     ShootSmallDialogs();
+    ShootPrefixChoice();
     ShootProfileChoice();
     ShootUpdateDialog();
     return g_failures == 0 ? 0 : 1;

@@ -143,7 +143,8 @@ TEST(DialogProgram, ItsCommandLineHasNoEffect) {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.Path()));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(home.Sub("data")));
-    environment.remove(QStringLiteral("WINEPREFIX"));
+    // A prefix named but missing: the session without a prefix, and no chooser before the dialog.
+    environment.insert(QStringLiteral("WINEPREFIX"), QString::fromStdString(home.Sub("no-such-prefix")));
     QProcess program;
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(MW_BINARY_DIR "/tests/mailwright-local-update"),

@@ -201,7 +201,8 @@ TEST(MainDialogCaption, ShowsTheBuildsVersionInAPrefixWithoutDriveZ) {
     {
         CDlgMailwright dialog(nullptr, kUnreachableUpdateUrl);
         EXPECT_EQ(dialog.windowTitle().toStdString(), " Mailwright " + std::to_string(MAILWRIGHT_VERSION_MAJOR) + "." +
-                                                          std::to_string(MAILWRIGHT_VERSION_MINOR));
+                                                          std::to_string(MAILWRIGHT_VERSION_MINOR) + " - Wine prefix " +
+                                                          prefix.Path());
     }
     CMailClientChecker::ResetInstance();
 }

@@ -228,43 +228,68 @@ std::string CMailServerProbe::Describe(const Target& target) {
            (target.kind == Kind::SmtpStartTls ? " (STARTTLS)" : "");
 }
 
+namespace {
+
+using Multi = std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)>;
+using Active = std::vector<std::unique_ptr<Probe>>;
+
+// Starts probes until `parallel` are under way or none is left.
+void StartProbes(CURLM* multi, const std::vector<CMailServerProbe::Target>& targets, std::size_t parallel,
+                 const std::vector<std::string>& connectTo, std::chrono::milliseconds perProbe, std::size_t& next,
+                 Active& active, std::vector<Outcome>& outcomes) {
+    while (active.size() < std::max<std::size_t>(parallel, 1) && next < targets.size()) {
+        auto probe = std::make_unique<Probe>();
+        probe->index = next++;
+        probe->curl = curl_easy_init();
+        if (!probe->curl) {
+            outcomes[probe->index] = {true, false, "cannot make a connection handle", {}, {}, {}};
+            continue;
+        }
+        Configure(*probe, targets[probe->index], connectTo, perProbe);
+        curl_multi_add_handle(multi, probe->curl);
+        active.push_back(std::move(probe));
+    }
+}
+
+// Takes the outcomes of the probes that ended; true when `enough` says the rest may go.
+bool CollectFinished(CURLM* multi, const std::vector<CMailServerProbe::Target>& targets,
+                     const CMailServerProbe::Enough& enough, Active& active, std::vector<Outcome>& outcomes) {
+    bool done = false;
+    int pending = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &pending)) {
+        if (message->msg != CURLMSG_DONE) continue;
+        Probe* probe = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &probe);
+        const CURLcode code = message->data.result;
+        curl_multi_remove_handle(multi, probe->curl);
+        outcomes[probe->index] = Finish(*probe, targets[probe->index].kind, code);
+        std::erase_if(active, [probe](const auto& p) { return p.get() == probe; });
+        done = done || (enough && enough(outcomes));
+    }
+    return done;
+}
+
+}  // namespace
+
 std::vector<CMailServerProbe::Outcome> CMailServerProbe::Run(const std::vector<Target>& targets, std::size_t parallel,
                                                              std::chrono::milliseconds perProbe,
                                                              Clock::time_point deadline, std::stop_token stop,
                                                              const Enough& enough) const {
     std::vector<Outcome> outcomes(targets.size());
-    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
-    std::vector<std::unique_ptr<Probe>> active;
+    const Multi multi(curl_multi_init(), &curl_multi_cleanup);
+    if (!multi) {
+        for (Outcome& outcome : outcomes) outcome = {true, false, "cannot start connections", {}, {}, {}};
+        return outcomes;
+    }
+    Active active;
     std::size_t next = 0;
-    bool done = !multi;
-    while (!done) {
-        while (active.size() < std::max<std::size_t>(parallel, 1) && next < targets.size()) {
-            auto probe = std::make_unique<Probe>();
-            probe->index = next++;
-            probe->curl = curl_easy_init();
-            if (!probe->curl) {
-                outcomes[probe->index] = {true, false, "cannot make a connection handle", {}, {}, {}};
-                continue;
-            }
-            Configure(*probe, targets[probe->index], m_connectTo, perProbe);
-            curl_multi_add_handle(multi.get(), probe->curl);
-            active.push_back(std::move(probe));
-        }
+    for (;;) {
+        StartProbes(multi.get(), targets, parallel, m_connectTo, perProbe, next, active, outcomes);
         if (active.empty()) break;
         int running = 0;
         curl_multi_perform(multi.get(), &running);
-        int pending = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi.get(), &pending)) {
-            if (message->msg != CURLMSG_DONE) continue;
-            Probe* probe = nullptr;
-            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &probe);
-            const CURLcode code = message->data.result;
-            curl_multi_remove_handle(multi.get(), probe->curl);
-            outcomes[probe->index] = Finish(*probe, targets[probe->index].kind, code);
-            std::erase_if(active, [probe](const auto& p) { return p.get() == probe; });
-            if (enough && enough(outcomes)) done = true;
-        }
-        if (done || stop.stop_requested() || Clock::now() >= deadline) break;
+        if (CollectFinished(multi.get(), targets, enough, active, outcomes)) break;
+        if (stop.stop_requested() || Clock::now() >= deadline) break;
         curl_multi_poll(multi.get(), nullptr, 0, kPollSliceMs, nullptr);
     }
     for (const auto& probe : active) curl_multi_remove_handle(multi.get(), probe->curl);

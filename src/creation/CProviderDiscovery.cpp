@@ -167,6 +167,13 @@ std::optional<CProviderDiscovery::Found> CProviderDiscovery::Discover(const std:
         Note(problem);
         return std::nullopt;
     }
+    m_mailExchanger.clear();
+    return SearchSources(domain, stop);
+}
+
+// The sources in order, each within its share of the time limit.
+std::optional<CProviderDiscovery::Found> CProviderDiscovery::SearchSources(const std::string& domain,
+                                                                             std::stop_token stop) {
     const Clock::time_point deadline = Clock::now() + m_settings.timeLimit;
     // A step's own end: its share of the limit from now, never beyond the whole search's.
     const auto until = [&](int share) { return std::min(deadline, Clock::now() + m_settings.timeLimit * share / 1000); };
@@ -174,7 +181,6 @@ std::optional<CProviderDiscovery::Found> CProviderDiscovery::Discover(const std:
         if (stop.stop_requested()) Note("cancelled");
         return stop.stop_requested();
     };
-    m_mailExchanger.clear();
     Step step = Step::NotFound;
     if (auto found = FromMailServers(domain, until(kMxShare), stop, step)) return found;
     if (step == Step::Stop) return std::nullopt;

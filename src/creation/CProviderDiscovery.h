@@ -101,6 +101,7 @@ private:
         std::string url;
     };
 
+    std::optional<Found> SearchSources(const std::string& domain, std::stop_token stop);
     std::optional<Found> FromMailServers(const std::string& domain, Clock::time_point deadline, std::stop_token stop,
                                          Step& step);
     std::optional<Found> FromMailHost(const std::string& domain, Clock::time_point deadline, std::stop_token stop);

@@ -153,6 +153,10 @@ std::optional<CServerGuess::Found> CServerGuess::Guess(const std::string& domain
                   stop, [&targets](const std::vector<Outcome>& so) {
                       return Decided(targets, so, true) && Decided(targets, so, false);
                   });
+    if (stop.stop_requested()) {
+        notes.push_back("guess: cancelled");
+        return std::nullopt;
+    }
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const bool settled = Winner(targets, outcomes, IsPop3(targets[i])) >= 0;
         notes.push_back("guess: " + CMailServerProbe::Describe(targets[i]) + ": " + Verdict(outcomes[i], settled));

@@ -137,6 +137,23 @@ TEST_F(CreateCommandTest, DomainOutsideTheDatabaseIsServedByItsMailServersProvid
     EXPECT_EQ(Get(account, "POP3 User Name"), Sz("jan@company.test"));
 }
 
+TEST_F(CreateCommandTest, DomainWithOnlyServiceRecordsGetsTheirServersAndSaysSo) {
+    m_net.SetSrv("_pop3s._tcp.company.test", {{0, 0, 995, "pop.hoster.test"}});
+    m_net.SetSrv("_submission._tcp.company.test", {{0, 0, 587, "smtp.hoster.test"}});
+    const ProgramRun run = Create("jan@company.test");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Your domain is not in the program's database. The account uses the mail servers that "
+                           "company.test names in its DNS service records. The log-on name is taken to be your full "
+                           "email address.\n"),
+              std::string::npos)
+        << run.out;
+    const std::string account = kManager + "\\Accounts\\00000001";
+    EXPECT_EQ(Get(account, "POP3 Server"), Sz("pop.hoster.test"));
+    EXPECT_EQ(Get(account, "SMTP Server"), Sz("smtp.hoster.test"));
+    EXPECT_EQ(Get(account, "SMTP Port"), Dword(587));
+    EXPECT_EQ(Get(account, "POP3 User Name"), Sz("jan@company.test"));
+}
+
 TEST_F(CreateCommandTest, FailuresReachTheUserOnStandardError) {
     const std::string unknown =
         "Brightfold Mailwright: Unfortunately the program has not identified the email address and cannot "

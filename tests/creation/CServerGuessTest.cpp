@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 #include "creation/CProviderDiscovery.h"
 #include "creation/CServerGuess.h"
@@ -156,6 +157,24 @@ TEST_F(GuessTest, ASilentBetterServerIsGivenUpAtTheTimeLimit) {
     EXPECT_LT(took, 5s);  // far below the silent server's forever, whatever the machine's load
     EXPECT_NE(Joined(m_notes).find("pop3s://pop.guess.test:995: no answer in time"), std::string::npos)
         << Joined(m_notes);
+}
+
+TEST_F(GuessTest, AStopRequestEndsTheProbesAtOnce) {
+    Serve({{"pop.guess.test", 995, Behaviour::Silent}, {"smtp.guess.test", 465, Behaviour::SmtpTls}});
+    std::stop_source stop;
+    std::thread canceller([&stop, this] {
+        // Once the silent server holds a probe, guessing is under way.
+        while (m_servers.front()->Connections() == 0) std::this_thread::sleep_for(10ms);
+        stop.request_stop();
+    });
+    DiscoverySettings settings = m_net.Settings(60s);
+    settings.connectTo = m_connectTo;
+    CProviderDiscovery discovery(m_database, settings);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(discovery.Discover("guess.test", stop.get_token()));
+    const auto took = std::chrono::steady_clock::now() - start;
+    canceller.join();
+    EXPECT_LT(took, 4s);  // the probe alone could take five seconds, the search sixty
 }
 
 TEST_F(GuessTest, NamesWithoutAddressAreNotProbed) {

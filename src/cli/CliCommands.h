@@ -14,10 +14,12 @@ void AddUpdateCommand(CommandLine& cli);
 void AddCreateCommand(CommandLine& cli);
 void AddDetectCommand(CommandLine& cli);
 void AddNewsreaderCommand(CommandLine& cli);
+void AddPrefixesCommand(CommandLine& cli);
 
 // Every Add function, in the order of the help's command list.
 inline constexpr void (*kCommandGroups[])(CommandLine&) = {
-    AddProvidersCommands, AddSessionCommand, AddUpdateCommand, AddCreateCommand, AddDetectCommand, AddNewsreaderCommand,
+    AddProvidersCommands, AddSessionCommand, AddPrefixesCommand, AddUpdateCommand, AddCreateCommand, AddDetectCommand,
+    AddNewsreaderCommand,
 };
 
 }  // namespace mailwright::cli

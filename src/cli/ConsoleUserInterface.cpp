@@ -58,7 +58,12 @@ std::optional<std::string> AskProfile(const std::vector<std::string>& displayed,
 
 int ConsoleUserInterface::MessageBox(const std::string& text, unsigned style) {
     PrintBox(LoadString(IDS_APP_TITLE), text);
-    return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+    // Nobody answers: Yes/No boxes take No, and a refusal that offers a retry gives up.
+    switch (style & MB_TYPEMASK) {
+    case MB_YESNO: return IDNO;
+    case MB_RETRYCANCEL: return IDCANCEL;
+    default: return IDOK;
+    }
 }
 
 int ConsoleUserInterface::ErrorBox(const std::string& text, const std::string& caption, unsigned) {

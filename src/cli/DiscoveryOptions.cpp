@@ -30,6 +30,25 @@ void AddDiscoveryOptions(CLI::App& command, DiscoverySettings& settings) {
                     "https://{domain}/.well-known/autoconfig/mail/config-v1.1.xml)")
         ->type_name("URL")
         ->check(SettingCheck<&DiscoverySettings::autoconfigUrl>("autoconfig-url"));
+    command
+        .add_option("--isp-database-url", settings.ispDatabaseUrl,
+                    std::string("The address of the ISP database's file for a domain, {domain} standing for the "
+                                "domain (default: ") +
+                        DiscoverySettings::kIspDatabaseUrl + ")")
+        ->type_name("URL")
+        ->check(SettingCheck<&DiscoverySettings::ispDatabaseUrl>("isp-database-url"));
+    command
+        .add_option("--connect-to", settings.connectTo,
+                    "Connect probes of HOST:PORT to ADDRESS:PORT instead, still checking the certificate for HOST "
+                    "(for tests; may be given more than once)")
+        ->type_name("HOST:PORT:ADDRESS:PORT")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                DiscoverySettings settings;
+                settings.connectTo = {value};
+                return CProviderDiscovery::ProblemOf(settings);
+            },
+            "", "connect-to"));
 }
 
 }  // namespace mailwright::cli

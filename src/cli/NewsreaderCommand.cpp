@@ -12,7 +12,7 @@ namespace {
 int ApplyNewsreader() {
     OsVersionInfo version;
     if (!WindowsSession::Current()->GetVersionEx(version))
-        return Fail("newsreader: " + LoadString(IDS_OS_UNKNOWN) + " (no Wine prefix: set WINEPREFIX)", 1);
+        return Fail("newsreader: " + LoadString(IDS_OS_UNKNOWN) + " (no Wine prefix: name one with --prefix DIR or WINEPREFIX)", 1);
     CIdentityRegWriter writer;
     return ApplyNewsgroupSettings(writer, version) ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // mailwright-cli providers: the maker's tool for the provider database.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -14,12 +15,14 @@
 #include "cli/CliCommands.h"
 #include "cli/DiscoveryOptions.h"
 #include "creation/CProviderDiscovery.h"
+#include "creation/CServerCheck.h"
 #include "creation/ProviderLookup.h"
 #include "providers/CClientConfig.h"
 #include "providers/CClientConfigComparer.h"
 #include "providers/CClientConfigImporter.h"
 #include "providers/CProviderDatabase.h"
 #include "providers/CProviderSource.h"
+#include "support/EmbeddedResource.h"
 #include "support/FileSystem.h"
 #include "support/LastError.h"
 #include "support/StringTable.h"
@@ -137,9 +140,60 @@ int Lookup(const std::optional<std::string>& file, const std::string& domain) {
     return 0;
 }
 
+// --- checking servers ---------------------------------------------------------------
+
+// How `providers check` and `discover --check` bound their connections.
+struct CheckLimits {
+    std::size_t parallel = 16;
+    int timeLimitSeconds = 120;
+    std::vector<std::string> connectTo;
+};
+
+// Each probe may take this long; a slower server is one a mail client gives up on too.
+constexpr std::chrono::milliseconds kPerProbe{10000};
+
+std::vector<CServerCheck::Report> CheckServers(const std::vector<CRefCountPtr<CProvider>>& records,
+                                               const CheckLimits& limits) {
+    const CServerCheck check(limits.connectTo);
+    return check.Check(records, limits.parallel, kPerProbe,
+                       CServerCheck::Clock::now() + std::chrono::seconds(limits.timeLimitSeconds));
+}
+
+std::string RecordTitle(const CProvider& record) {
+    std::string title = record.m_name.empty() ? "(no name)" : record.m_name;
+    if (!record.m_domains.empty()) title += " (" + record.m_domains.front() + ")";
+    return title;
+}
+
+// Prints each record and what its servers answered; 1 when any record's servers failed.
+int Check(const std::optional<std::string>& source, const CheckLimits& limits) {
+    CProviderDatabase database;
+    if (source) {
+        const std::optional<CProviderSource::Document> document = ReadSource(*source);
+        if (!document) return 2;
+        database = document->database;
+    } else {
+        const auto resource = FindEmbeddedResource("BIN", IDR_DEFAULT_DATABASE);
+        VeskMemoryArchive archive;
+        if (resource) archive.Assign(resource->data(), resource->size());
+        if (!resource || !database.Read(archive)) return Fail("the built-in database cannot be read");
+    }
+    const std::vector<CServerCheck::Report> reports = CheckServers(database.GetProviders(), limits);
+    std::size_t failed = 0;
+    for (const CServerCheck::Report& report : reports) {
+        failed += report.Passed() ? 0 : 1;
+        std::cout << RecordTitle(*report.record) << (report.Passed() ? "" : ": FAILED") << "\n"
+                  << "  " << CServerCheck::Describe(report.pop3) << "\n"
+                  << "  " << CServerCheck::Describe(report.smtp) << "\n";
+    }
+    std::cerr << "mailwright-cli: " << reports.size() << " records, " << failed << " with servers that failed\n";
+    return failed ? 1 : 0;
+}
+
 // Prints the record that discovery finds for the domain in the source format, under a
-// comment that says how it was found; every step's finding goes to stderr.
-int Discover(const std::string& domain, const DiscoverySettings& settings) {
+// comment that says how it was found (and, with a check, what its servers answered);
+// every step's finding goes to stderr.
+int Discover(const std::string& domain, const DiscoverySettings& settings, const std::optional<CheckLimits>& check) {
     CProviderDatabase::EnsureDatabaseFile();
     CProviderDatabase database;
     if (!database.Load())
@@ -151,8 +205,16 @@ int Discover(const std::string& domain, const DiscoverySettings& settings) {
     CProviderDatabase record;
     record.SetVersion(1);
     record.Add(found->provider);
-    std::cout << "# Found: " << CProviderDiscovery::DescribeEvidence(*found) << "\n" << CProviderSource::Format(record);
-    return 0;
+    std::cout << "# Found: " << CProviderDiscovery::DescribeEvidence(*found) << "\n";
+    bool passed = true;
+    if (check) {
+        const CServerCheck::Report report = CheckServers({found->provider}, *check).front();
+        std::cout << "# Check: " << CServerCheck::Describe(report.pop3) << "\n"
+                  << "# Check: " << CServerCheck::Describe(report.smtp) << "\n";
+        passed = report.Passed();
+    }
+    std::cout << CProviderSource::Format(record);
+    return passed ? 0 : 1;
 }
 
 // --- clientConfig files ---------------------------------------------------------
@@ -248,6 +310,9 @@ void AddProvidersCommands(CommandLine& cli) {
         std::optional<std::string> databaseFile;
         std::vector<std::string> configPaths;
         DiscoverySettings discovery;
+        std::optional<std::string> checkSource;
+        CheckLimits limits;
+        bool checkFound = false;
     };
     const auto args = std::make_shared<Arguments>();
 
@@ -268,13 +333,41 @@ void AddProvidersCommands(CommandLine& cli) {
 
     CLI::App& discover =
         cli.AddCommand(providers, "discover", "Print the settings that discovery finds for a domain the database lacks",
-                       [args] { return Discover(args->domain, args->discovery); });
+                       [args] {
+                           std::optional<CheckLimits> check;
+                           if (args->checkFound) check = CheckLimits{args->limits.parallel, args->limits.timeLimitSeconds,
+                                                                     args->discovery.connectTo};
+                           return Discover(args->domain, args->discovery, check);
+                       });
     discover.add_option("DOMAIN", args->domain, "The domain of an e-mail address")->type_name("")->required();
     AddDiscoveryOptions(discover, args->discovery);
+    discover.add_flag("--check", args->checkFound, "Connect to the servers found, as providers check does");
     discover.footer("Asks the domain's mail servers (MX) for a provider of the database, then the domain's own "
-                    "clientConfig file over https; prints the record with a comment that says how it was found, and "
-                    "each step on stderr. The exit status is 1 when nothing is found.\n" +
+                    "clientConfig file over https, the public ISP database, the same for the mail servers' domain, the "
+                    "domain's DNS service records, and last tries common server names; prints the record with a "
+                    "comment that says how it was found, and each step on stderr. The exit status is 1 when nothing "
+                    "is found, or when --check is given and a server fails.\n" +
                     discover.get_footer());
+
+    CLI::App& check = cli.AddCommand(providers, "check", "Connect to the POP3 and SMTP servers of every record",
+                                     [args] { return Check(args->checkSource, args->limits); });
+    check.add_option("SOURCE", args->checkSource, "A provider source (TOML); default: the built-in database")
+        ->type_name("");
+    check.add_option("--parallel", args->limits.parallel, "Connections at a time (default: 16)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 256));
+    check.add_option("--time-limit", args->limits.timeLimitSeconds, "Seconds the whole check may take (default: 120)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(1, 3600));
+    check.add_option("--connect-to", args->limits.connectTo,
+                     "Connect probes of HOST:PORT to ADDRESS:PORT instead, still checking the certificate for HOST "
+                     "(for tests; may be given more than once)")
+        ->type_name("HOST:PORT:ADDRESS:PORT");
+    check.footer("Connects to each record's servers as its settings say (TLS with the certificate checked for the "
+                 "host name, the greeting, CAPA or EHLO), without signing on, and prints per record what answered, "
+                 "the certificate's expiry and the sign-on methods offered. A server shared by records is asked "
+                 "once. The exit status is 1 when any record's servers fail.\n" +
+                 check.get_footer());
 
     const std::string configHelp = "clientConfig files (autoconfig XML 1.1), or folders whose *.xml files are read";
     CLI::App& import = cli.AddCommand(providers, "import", "Print clientConfig files as records in the source format",

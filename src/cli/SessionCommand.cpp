@@ -1,5 +1,7 @@
 // mailwright-cli session: what the program sees of the Windows session.
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/CliCommands.h"
 #include "registry/WineHiveStore.h"
@@ -12,11 +14,22 @@ namespace mailwright::cli {
 
 namespace {
 
+// Every key of both hives read: the lines Wine skips or reads in part, one a line.
+int PrintHiveLines(WineHiveStore& hives) {
+    std::vector<std::string> lines;
+    const bool readable = hives.ReadEveryKey([&](const std::string& line) { lines.push_back(line); });
+    std::cout << "Registry: " << (lines.empty() ? "every line read" : Format("%zu line%s not read as written", lines.size(), lines.size() == 1 ? "" : "s"))
+              << "\n";
+    for (const std::string& line : lines) std::cout << "  " << line << "\n";
+    if (!readable) return Fail("registry cannot be read: " + hives.HiveProblem(), 1);
+    return 0;
+}
+
 int PrintSession() {
     const std::shared_ptr<WindowsSession> current = WindowsSession::Current();
     WindowsSession& session = *current;
     const std::string prefix = session.PrefixFolder();
-    std::cout << "Prefix: " << (prefix.empty() ? "none (neither $WINEPREFIX nor ~/.wine with a registry)" : prefix)
+    std::cout << "Prefix: " << (prefix.empty() ? "none (no Wine prefix found; see mailwright-cli prefixes)" : prefix)
               << "\n";
     if (!prefix.empty()) {
         const std::string arch = session.Architecture();
@@ -37,10 +50,7 @@ int PrintSession() {
               << (folder.IsEmpty() ? "none" : UnixPathOf(folder.Str()).value_or("none")) << "\n";
     if (!prefix.empty())
         std::cout << "Wine running: " << (session.IsWineRunning() ? "yes (registry writes are refused)" : "no") << "\n";
-    if (auto hives = std::dynamic_pointer_cast<WineHiveStore>(session.Registry())) {
-        if (const std::string problem = hives->HiveProblem(); !problem.empty())
-            return Fail("registry cannot be read: " + problem, 1);
-    }
+    if (auto hives = std::dynamic_pointer_cast<WineHiveStore>(session.Registry())) return PrintHiveLines(*hives);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "account/EmailAddressParts.h"
 #include "creation/CommentMessage.h"
 #include "creation/ProviderLookup.h"
+#include "detection/WinePrefixActivity.h"
 #include "providers/CProviderDatabase.h"
 #include "support/IUserInterface.h"
 #include "support/MailClientKind.h"
@@ -106,6 +107,8 @@ void CMailAccountCreator::CreateSteps(std::int32_t client, bool& result) {
     // The display name is written trimmed, the address as it was typed.
     RefuseControlCharacters(m_emailAddress, IDS_ERR_CONTROL_EMAIL, __LINE__);
     RefuseControlCharacters(Trim(m_displayName), IDS_ERR_CONTROL_DISPLAY_NAME, __LINE__);
+    // Before anything is read or asked: a Wine that runs the prefix owns its registry.
+    if (!WinePrefixActivity::EnsureIdle()) return;
     CProviderDatabase database;
     if (!database.Load()) throw Error::VeskExceptionText(IDS_ERR_LOCATING_DATABASE, kSource, kFunction, 27);
 
@@ -142,7 +145,7 @@ void CMailAccountCreator::CreateSteps(std::int32_t client, bool& result) {
 std::optional<CProviderDiscovery::Found> CMailAccountCreator::DiscoverProvider(const CProviderDatabase& database,
                                                                                bool& cancelled) {
     CProviderDiscovery discovery(database, m_discoverySettings);
-    const std::string domain = SplitEmailAddress(m_emailAddress).domain;
+    const std::string domain = DnsDomainOf(m_emailAddress);
     std::optional<CProviderDiscovery::Found> found;
     VeskBackgroundTask task([&](std::stop_token stop) { found = discovery.Discover(domain, stop); });
     UserInterface().WaitForTask(task);

@@ -2,90 +2,33 @@
 
 #include <ares.h>
 #include <arpa/inet.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <charconv>
-#include <mutex>
+
+#include "creation/CDnsChannel.h"
 
 namespace mailwright {
 namespace {
 
-constexpr int kClassInternet = 1;
-constexpr int kTypeMx = 15;
-// Each try waits this long for an answer; the caller's deadline bounds the whole.
-constexpr int kTryTimeoutMs = 1000;
-constexpr int kTries = 3;
-// How long one wait may last before the stop request and the deadline are looked at again.
-constexpr int kPollSliceMs = 50;
-
-struct Query {
-    bool done = false;
-    int status = ARES_ENOTINITIALIZED;
-    std::vector<CMxLookup::Exchanger> exchangers;
-};
-
-void OnAnswer(void* arg, int status, int, unsigned char* answer, int length) {
-    Query& query = *static_cast<Query*>(arg);
-    if (query.done) return;  // the channel's destruction after the outcome was taken
-    query.done = true;
-    query.status = status;
-    if (status != ARES_SUCCESS) return;
+// The MX records of a reply; c-ares' status of the parse.
+int ParseExchangers(const std::string& reply, std::vector<CMxLookup::Exchanger>& exchangers) {
     ares_mx_reply* replies = nullptr;
-    query.status = ares_parse_mx_reply(answer, length, &replies);
-    for (const ares_mx_reply* reply = replies; reply; reply = reply->next)
-        query.exchangers.push_back({reply->host ? reply->host : "", reply->priority});
+    const int status =
+        ares_parse_mx_reply(reinterpret_cast<const unsigned char*>(reply.data()), static_cast<int>(reply.size()), &replies);
+    for (const ares_mx_reply* r = replies; r; r = r->next) exchangers.push_back({r->host ? r->host : "", r->priority});
     if (replies) ares_free_data(replies);
-    if (query.status == ARES_SUCCESS && query.exchangers.empty()) query.status = ARES_ENODATA;
+    if (status == ARES_SUCCESS && exchangers.empty()) return ARES_ENODATA;
+    return status;
 }
 
 // Why a finished query found nothing.
 CMxLookup::Result Failure(int status) {
-    switch (status) {
-    case ARES_ENOTFOUND:
-        return {CMxLookup::Status::NotFound, {}, "the domain does not exist"};
-    case ARES_ENODATA:
-        return {CMxLookup::Status::NotFound, {}, "the domain has no MX record"};
-    case ARES_EBADRESP:
-    case ARES_EFORMERR:
-    case ARES_EBADNAME:
-        return {CMxLookup::Status::Failed, {}, std::string("malformed answer (") + ares_strerror(status) + ")"};
-    case ARES_ETIMEOUT:
-        return {CMxLookup::Status::Failed, {}, "no answer from the DNS server"};
-    case ARES_ECONNREFUSED:
-    case ARES_ESERVFAIL:
-    case ARES_EREFUSED:
-        return {CMxLookup::Status::Failed, {}, "no usable answer from the DNS server (refused, failed or unreachable)"};
-    default:
-        return {CMxLookup::Status::Failed, {}, std::string("DNS error: ") + ares_strerror(status)};
-    }
-}
-
-// Waits for the channel's sockets for at most `ms` and lets c-ares handle what arrived
-// (and its own time-outs).
-void ProcessOnce(ares_channel channel, int ms) {
-    ares_socket_t sockets[ARES_GETSOCK_MAXNUM];
-    const int bits = ares_getsock(channel, sockets, ARES_GETSOCK_MAXNUM);
-    pollfd fds[ARES_GETSOCK_MAXNUM];
-    nfds_t count = 0;
-    for (int i = 0; i < ARES_GETSOCK_MAXNUM; ++i) {
-        const bool read = ARES_GETSOCK_READABLE(bits, i), write = ARES_GETSOCK_WRITABLE(bits, i);
-        if (!read && !write) continue;
-        fds[count++] = {sockets[i], static_cast<short>((read ? POLLIN : 0) | (write ? POLLOUT : 0)), 0};
-    }
-    timeval slice{0, ms * 1000}, wait{};
-    const timeval* next = ares_timeout(channel, &slice, &wait);
-    const int waitMs = static_cast<int>(next->tv_sec * 1000 + next->tv_usec / 1000);
-    if (poll(fds, count, std::max(waitMs, 1)) <= 0) {
-        ares_process_fd(channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
-        return;
-    }
-    for (nfds_t i = 0; i < count; ++i) {
-        const bool readable = fds[i].revents & (POLLIN | POLLERR | POLLHUP);
-        const bool writable = fds[i].revents & POLLOUT;
-        ares_process_fd(channel, readable ? fds[i].fd : ARES_SOCKET_BAD, writable ? fds[i].fd : ARES_SOCKET_BAD);
-    }
+    bool notFound = false;
+    std::string problem = CDnsChannel::DescribeFailure(status, notFound);
+    if (status == ARES_ENODATA) problem = "the domain has no MX record";
+    return {notFound ? CMxLookup::Status::NotFound : CMxLookup::Status::Failed, {}, problem};
 }
 
 bool IsIp(const std::string& text, int family) {
@@ -96,8 +39,6 @@ bool IsIp(const std::string& text, int family) {
 }  // namespace
 
 CMxLookup::CMxLookup(std::string nameserver) : m_server(std::move(nameserver)) {
-    static std::once_flag once;
-    std::call_once(once, [] { ares_library_init(ARES_LIB_INIT_ALL); });
     if (!m_server.empty()) m_server = ServerOf(m_server).value_or(std::string());
 }
 
@@ -128,38 +69,21 @@ std::optional<std::string> CMxLookup::ServerOf(std::string_view text) {
 }
 
 CMxLookup::Result CMxLookup::Lookup(const std::string& domain, Clock::time_point deadline, std::stop_token stop) const {
-    ares_options options{};
-    options.timeout = kTryTimeoutMs;
-    options.tries = kTries;
-    ares_channel channel = nullptr;
-    int status = ares_init_options(&channel, &options, ARES_OPT_TIMEOUTMS | ARES_OPT_TRIES);
-    if (status == ARES_SUCCESS && !m_server.empty()) status = ares_set_servers_ports_csv(channel, m_server.c_str());
-    if (status != ARES_SUCCESS) {
-        if (channel) ares_destroy(channel);
-        return {Status::Failed, {}, std::string("cannot set up DNS: ") + ares_strerror(status)};
+    CDnsChannel channel(m_server);
+    if (!channel.GetProblem().empty()) return {Status::Failed, {}, channel.GetProblem()};
+    const CDnsChannel::Answer& answer = channel.Ask(domain, CDnsChannel::kTypeMx);
+    switch (channel.WaitForAnswers(deadline, stop)) {
+    case CDnsChannel::Outcome::Cancelled:
+        return {Status::Cancelled, {}, "cancelled"};
+    case CDnsChannel::Outcome::TimedOut:
+        return {Status::TimedOut, {}, "no answer within the time limit"};
+    case CDnsChannel::Outcome::Answered:
+        break;
     }
-
-    Query query;
-    ares_query(channel, domain.c_str(), kClassInternet, kTypeMx, OnAnswer, &query);
-    Result result{Status::Failed, {}, {}};
-    while (!query.done) {
-        if (stop.stop_requested()) {
-            result = {Status::Cancelled, {}, "cancelled"};
-            break;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            result = {Status::TimedOut, {}, "no answer within the time limit"};
-            break;
-        }
-        ProcessOnce(channel, static_cast<int>(std::min<long long>(left, kPollSliceMs)));
-    }
-    if (query.done) {
-        result = query.status == ARES_SUCCESS ? Result{Status::Found, std::move(query.exchangers), {}} : Failure(query.status);
-    }
-    query.done = true;  // the pending query's callback, run by the destruction, changes nothing
-    ares_destroy(channel);
-    return result;
+    if (answer.status != ARES_SUCCESS) return Failure(answer.status);
+    Result result{Status::Found, {}, {}};
+    const int status = ParseExchangers(answer.bytes, result.exchangers);
+    return status == ARES_SUCCESS ? result : Failure(status);
 }
 
 }  // namespace mailwright

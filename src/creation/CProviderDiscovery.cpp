@@ -4,7 +4,10 @@
 #include <memory>
 #include <stdexcept>
 
+#include "creation/AsciiDomain.h"
 #include "creation/CMxLookup.h"
+#include "creation/CServerGuess.h"
+#include "creation/CSrvLookup.h"
 #include "creation/RegistrableDomain.h"
 #include "creation/SubdomainHostDomain.h"
 #include "providers/CClientConfig.h"
@@ -22,13 +25,20 @@ using Clock = CProviderDiscovery::Clock;
 using std::chrono::milliseconds;
 
 constexpr std::string_view kDomainMark = "{domain}";
+// The one SMTP port on which the mail clients speak TLS from the first byte.
+constexpr int kImplicitTlsSmtpPort = 465;
 // Where a domain publishes its clientConfig file, in the order asked.
 constexpr std::string_view kPublishedUrls[] = {
     "https://autoconfig.{domain}/mail/config-v1.1.xml",
     "https://{domain}/.well-known/autoconfig/mail/config-v1.1.xml",
 };
-// The MX step may take this share of the time limit; the clientConfig files get the rest.
-constexpr int kMxShareInFifths = 2;
+// The share of the time limit, in thousandths, that each step may take at most; guessing
+// gets whatever the steps before it left.
+constexpr int kMxShare = 150;
+constexpr int kPublishedShare = 200;
+constexpr int kIspDatabaseShare = 150;
+constexpr int kMailHostShare = 150;
+constexpr int kServiceRecordsShare = 100;
 // Room for the status line and headers beside the largest file the reader takes.
 constexpr std::uint64_t kHeaderAllowance = 64 * 1024;
 
@@ -82,10 +92,16 @@ CProviderDiscovery::CProviderDiscovery(const CProviderDatabase& database, Discov
 std::string CProviderDiscovery::ProblemOf(const DiscoverySettings& settings) {
     if (!settings.nameserver.empty() && !CMxLookup::ServerOf(settings.nameserver))
         return "nameserver \"" + Printable(settings.nameserver) + "\" is not IP[:PORT]";
-    const std::string& url = settings.autoconfigUrl;
-    if (!url.empty() && !StartsWithNoCase(url, "https://") && !StartsWithNoCase(url, "http://"))
-        return "autoconfig address \"" + Printable(url) + "\" is neither http:// nor https://";
-    if (HasControlCharacter(url)) return "autoconfig address \"" + Printable(url) + "\" holds a control character";
+    for (const auto& [name, url] : {std::pair{"autoconfig", &settings.autoconfigUrl},
+                                    std::pair{"ISP database", &settings.ispDatabaseUrl}}) {
+        if (!url->empty() && !StartsWithNoCase(*url, "https://") && !StartsWithNoCase(*url, "http://"))
+            return std::string(name) + " address \"" + Printable(*url) + "\" is neither http:// nor https://";
+        if (HasControlCharacter(*url))
+            return std::string(name) + " address \"" + Printable(*url) + "\" holds a control character";
+    }
+    for (const std::string& rule : settings.connectTo)
+        if (HasControlCharacter(rule) || std::count(rule.begin(), rule.end(), ':') < 3)
+            return "connect-to rule \"" + Printable(rule) + "\" is not HOST:PORT:ADDRESS:PORT";
     return {};
 }
 
@@ -97,35 +113,83 @@ std::vector<std::string> CProviderDiscovery::AutoconfigUrlsFor(const DiscoverySe
     return urls;
 }
 
+std::string CProviderDiscovery::IspDatabaseUrlFor(const DiscoverySettings& settings, const std::string& domain) {
+    const std::string& url = settings.ispDatabaseUrl.empty() ? DiscoverySettings::kIspDatabaseUrl : settings.ispDatabaseUrl;
+    return ReplaceAll(url, kDomainMark, domain);
+}
+
+namespace {
+
+// What the result and the command line say of each source.
+struct SourceRow {
+    CProviderDiscovery::Source source;
+    StringId origin;
+    const char* evidence;  // "%s" the finder, then the evidence in brackets
+};
+
+constexpr SourceRow kSources[] = {
+    {CProviderDiscovery::Source::MailServers, IDS_FOUND_BY_MAIL_SERVERS, "mail servers of %s (MX "},
+    {CProviderDiscovery::Source::PublishedSettings, IDS_FOUND_PUBLISHED_SETTINGS, "settings published by %s ("},
+    {CProviderDiscovery::Source::IspDatabase, IDS_FOUND_ISP_DATABASE, "the ISP database's settings for %s ("},
+    {CProviderDiscovery::Source::MailHostSettings, IDS_FOUND_MAIL_HOST_SETTINGS,
+     "settings published by %s, whose servers take the domain's mail ("},
+    {CProviderDiscovery::Source::MailHostIspDatabase, IDS_FOUND_MAIL_HOST_ISP_DATABASE,
+     "the ISP database's settings for %s, whose servers take the domain's mail ("},
+    {CProviderDiscovery::Source::ServiceRecords, IDS_FOUND_SERVICE_RECORDS, "DNS service records of %s ("},
+    {CProviderDiscovery::Source::Guessed, IDS_FOUND_BY_GUESSING, "common server names of %s that answered ("},
+};
+
+const SourceRow& RowOf(CProviderDiscovery::Source source) {
+    for (const SourceRow& row : kSources)
+        if (row.source == source) return row;
+    return kSources[0];
+}
+
+}  // namespace
+
 std::string CProviderDiscovery::DescribeOrigin(const Found& found) {
-    const bool mx = found.source == Source::MailServers;
-    return ReplaceAll(LoadString(mx ? IDS_FOUND_BY_MAIL_SERVERS : IDS_FOUND_PUBLISHED_SETTINGS), "%s", found.by);
+    return ReplaceAll(LoadString(RowOf(found.source).origin), "%s", found.by);
 }
 
 std::string CProviderDiscovery::DescribeEvidence(const Found& found) {
-    if (found.source == Source::MailServers) return "mail servers of " + found.by + " (MX " + found.where + ")";
-    return "settings published by " + found.by + " (" + found.where + ")";
+    return ReplaceAll(RowOf(found.source).evidence, "%s", found.by) + found.where + ")";
 }
 
 std::optional<CProviderDiscovery::Found> CProviderDiscovery::Discover(const std::string& domainText,
                                                                         std::stop_token stop) {
     m_notes.clear();
-    const std::string domain = ToLowerAscii(Trim(domainText));
+    const std::string domain = ToLowerAscii(AsciiDomainOf(Trim(domainText)).value_or(std::string()));
     if (!IsHostName(domain)) {
-        Note("\"" + Printable(domain) + "\" is not a domain name");
+        Note("\"" + Printable(Trim(domainText)) + "\" is not a domain name");
         return std::nullopt;
     }
     if (const std::string problem = ProblemOf(m_settings); !problem.empty()) {
         Note(problem);
         return std::nullopt;
     }
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point deadline = start + m_settings.timeLimit;
+    const Clock::time_point deadline = Clock::now() + m_settings.timeLimit;
+    // A step's own end: its share of the limit from now, never beyond the whole search's.
+    const auto until = [&](int share) { return std::min(deadline, Clock::now() + m_settings.timeLimit * share / 1000); };
+    const auto stopped = [&] {
+        if (stop.stop_requested()) Note("cancelled");
+        return stop.stop_requested();
+    };
+    m_mailExchanger.clear();
     Step step = Step::NotFound;
-    if (auto found = FromMailServers(domain, start + m_settings.timeLimit * kMxShareInFifths / 5, stop, step))
-        return found;
+    if (auto found = FromMailServers(domain, until(kMxShare), stop, step)) return found;
     if (step == Step::Stop) return std::nullopt;
-    return FromPublishedSettings(domain, deadline, stop);
+    if (stopped()) return std::nullopt;
+    if (auto fetched = FetchSettings(AutoconfigUrlsFor(m_settings, domain), domain, until(kPublishedShare), stop))
+        return Found{fetched->provider, Source::PublishedSettings, domain, fetched->url};
+    if (stopped()) return std::nullopt;
+    if (auto fetched = FetchSettings({IspDatabaseUrlFor(m_settings, domain)}, domain, until(kIspDatabaseShare), stop))
+        return Found{fetched->provider, Source::IspDatabase, domain, fetched->url};
+    if (stopped()) return std::nullopt;
+    if (auto found = FromMailHost(domain, until(kMailHostShare), stop)) return found;
+    if (stopped()) return std::nullopt;
+    if (auto found = FromServiceRecords(domain, until(kServiceRecordsShare), stop)) return found;
+    if (stopped()) return std::nullopt;
+    return FromGuessing(domain, deadline, stop);
 }
 
 std::optional<CProviderDiscovery::Found> CProviderDiscovery::FromMailServers(const std::string& domain,
@@ -151,6 +215,7 @@ std::optional<CProviderDiscovery::Found> CProviderDiscovery::FromMailServers(con
             Note("MX of " + domain + ": \"" + Printable(host) + "\" is not a host name");
             continue;
         }
+        if (m_mailExchanger.empty()) m_mailExchanger = host;
         std::string listed;
         if (const CRefCountPtr<CProvider> provider = RecordServing(host, listed)) {
             Note("MX of " + domain + ": " + host + ", whose domain " + listed + " the record \"" + provider->m_name +
@@ -178,9 +243,11 @@ CRefCountPtr<CProvider> CProviderDiscovery::RecordServing(const std::string& hos
     }
 }
 
-std::optional<CProviderDiscovery::Found> CProviderDiscovery::FromPublishedSettings(const std::string& domain,
-                                                                                     Clock::time_point deadline,
-                                                                                     std::stop_token stop) {
+// The first of the addresses that gives a usable record for an address on `domain`.
+std::optional<CProviderDiscovery::Fetched> CProviderDiscovery::FetchSettings(const std::vector<std::string>& urls,
+                                                                             const std::string& domain,
+                                                                             Clock::time_point deadline,
+                                                                             std::stop_token stop) {
     std::unique_ptr<VeskHttpClient> client;
     try {
         client = std::make_unique<VeskHttpClient>();
@@ -188,7 +255,6 @@ std::optional<CProviderDiscovery::Found> CProviderDiscovery::FromPublishedSettin
         Note(std::string("clientConfig: ") + e.what());
         return std::nullopt;
     }
-    const std::vector<std::string> urls = AutoconfigUrlsFor(m_settings, domain);
     for (std::size_t i = 0; i < urls.size(); ++i) {
         const std::string& url = urls[i];
         if (stop.stop_requested()) {
@@ -229,9 +295,107 @@ std::optional<CProviderDiscovery::Found> CProviderDiscovery::FromPublishedSettin
             continue;
         }
         Note(url + ": settings for POP3 and SMTP");
-        return Found{result.records.front(), Source::PublishedSettings, domain, url};
+        return Fetched{result.records.front(), url};
     }
     return std::nullopt;
+}
+
+// The mail exchanger's name without its first label, then its registrable domain: the
+// domains under which a hosting firm may publish settings for its customers. Neither
+// the domain itself nor a domain of the database's records.
+std::vector<std::string> CProviderDiscovery::MailHostDomains(const std::string& domain) {
+    std::vector<std::string> domains;
+    const std::optional<std::string> registrable = RegistrableDomainOf(m_mailExchanger);
+    if (!registrable) return domains;
+    const std::string parent = m_mailExchanger.substr(m_mailExchanger.find('.') + 1);
+    for (const std::string& candidate : {parent, *registrable}) {
+        if (candidate.size() < registrable->size() || candidate == domain) continue;
+        if (std::find(domains.begin(), domains.end(), candidate) != domains.end()) continue;
+        if (m_database.FindByDomain(candidate)) {
+            Note("mail host " + candidate + ": a domain of the database's records");
+            continue;
+        }
+        domains.push_back(candidate);
+    }
+    return domains;
+}
+
+std::optional<CProviderDiscovery::Found> CProviderDiscovery::FromMailHost(const std::string& domain,
+                                                                            Clock::time_point deadline,
+                                                                            std::stop_token stop) {
+    const std::vector<std::string> hostDomains = MailHostDomains(domain);
+    for (std::size_t i = 0; i < hostDomains.size() && !stop.stop_requested(); ++i) {
+        const std::string& host = hostDomains[i];
+        // Each mail host domain may take an equal share of the time left; the last one all of it.
+        const Clock::time_point until = Clock::now() + Until(deadline) / static_cast<int>(hostDomains.size() - i);
+        if (auto fetched = FetchSettings(AutoconfigUrlsFor(m_settings, host), domain, until, stop))
+            return Found{fetched->provider, Source::MailHostSettings, host, fetched->url};
+        if (auto fetched = FetchSettings({IspDatabaseUrlFor(m_settings, host)}, domain, until, stop))
+            return Found{fetched->provider, Source::MailHostIspDatabase, host, fetched->url};
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// The SMTP server of the service records: submission with TLS from the first byte where
+// the clients can make it (port 465), else submission with STARTTLS (any other port).
+std::optional<CSrvLookup::Target> SubmissionTarget(const std::vector<CSrvLookup::Result>& results,
+                                                   std::vector<std::string>& notes) {
+    for (const CSrvLookup::Result& result : results) {
+        if (result.service == CSrvLookup::Service::Pop3s || !result.target) continue;
+        const bool implicitTls = result.service == CSrvLookup::Service::Submissions;
+        if (implicitTls == (result.target->port == kImplicitTlsSmtpPort)) return result.target;
+        notes.push_back(std::string("SRV ") + CSrvLookup::PrefixOf(result.service) + ": port " +
+                        std::to_string(result.target->port) + ", where the mail clients cannot connect that way");
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<CProviderDiscovery::Found> CProviderDiscovery::FromServiceRecords(const std::string& domain,
+                                                                                  Clock::time_point deadline,
+                                                                                  std::stop_token stop) {
+    const auto results = CSrvLookup(m_settings.nameserver).Lookup(domain, deadline, stop);
+    if (!results) return std::nullopt;
+    for (const CSrvLookup::Result& result : *results)
+        Note(std::string("SRV ") + CSrvLookup::PrefixOf(result.service) + domain + ": " + Printable(result.finding));
+    const std::optional<CSrvLookup::Target> pop3 = results->front().target;
+    const std::optional<CSrvLookup::Target> smtp = SubmissionTarget(*results, m_notes);
+    if (!pop3 || !smtp) return std::nullopt;
+    CRefCountPtr<CProvider> p(new CProvider);
+    p->m_name = domain;
+    p->m_domains = {domain};
+    p->m_pop3Server = pop3->host;
+    p->m_pop3Port = pop3->port;
+    p->m_pop3Ssl = 1;
+    p->m_smtpServer = smtp->host;
+    p->m_smtpPort = smtp->port;
+    p->m_smtpSsl = 1;
+    p->m_smtpAuth = 1;
+    p->m_userNameIsEmail = true;  // the records name servers, not log-on names: the full address
+    p->m_askUserName = 0;
+    if (const auto impossible = FindImpossibleValue(*p)) {
+        Note("SRV: the record would hold " + impossible->Describe());
+        return std::nullopt;
+    }
+    return Found{p, Source::ServiceRecords, domain,
+                 "POP3 " + pop3->host + ":" + std::to_string(pop3->port) + ", SMTP " + smtp->host + ":" +
+                     std::to_string(smtp->port)};
+}
+
+std::optional<CProviderDiscovery::Found> CProviderDiscovery::FromGuessing(const std::string& domain,
+                                                                            Clock::time_point deadline,
+                                                                            std::stop_token stop) {
+    const CServerGuess guess(m_settings.nameserver, m_settings.connectTo);
+    const std::optional<CServerGuess::Found> found = guess.Guess(domain, m_mailExchanger, deadline, stop, m_notes);
+    if (!found) return std::nullopt;
+    if (const auto impossible = FindImpossibleValue(*found->provider)) {
+        Note("guess: the record would hold " + impossible->Describe());
+        return std::nullopt;
+    }
+    return Found{found->provider, Source::Guessed, domain, "POP3 " + found->pop3 + ", SMTP " + found->smtp};
 }
 
 }  // namespace mailwright

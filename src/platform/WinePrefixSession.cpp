@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/WinePrefixChoice.h"
 #include "registry/CRegistryKey.h"
 #include "registry/WineHiveStore.h"
 #include "registry/WineServer.h"
@@ -51,11 +52,6 @@ constexpr NamedVersion kNamedVersions[] = {
 bool IsFolder(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool IsFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::optional<std::string> Lookup(const VariableList& environment, const std::string& name) {
@@ -104,19 +100,11 @@ WinePrefixSession::WinePrefixSession(std::string prefixFolder)
     : m_prefix(std::move(prefixFolder)), m_registry(std::make_shared<WineHiveStore>(m_prefix)) {}
 
 std::optional<std::string> WinePrefixSession::FindPrefix() {
-    if (const char* named = std::getenv("WINEPREFIX"); named && *named) {
-        std::string prefix = named;
-        while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
-        if (prefix[0] == '/' && IsFolder(prefix)) return prefix;
-        return std::nullopt;  // Wine itself would refuse such a prefix
-    }
-    std::string home;
-    if (const char* env = std::getenv("HOME"); env && env[0] == '/') home = env;
-    else if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) home = pw->pw_dir;
-    if (home.empty()) return std::nullopt;
-    const std::string prefix = home + (home.back() == '/' ? ".wine" : "/.wine");
-    if (IsFile(prefix + "/system.reg") || IsFile(prefix + "/user.reg")) return prefix;
-    return std::nullopt;
+    bool named = false;
+    std::optional<std::string> prefix = WinePrefixChoice::PrefixFromEnvironment(named);
+    if (named) return prefix;  // Wine itself would refuse a prefix that is not a folder
+    const WinePrefixChoice choice = WinePrefixChoice::FromEnvironment();
+    return choice.ResolveLikeWine(choice.FindAll());
 }
 
 std::shared_ptr<WindowsSession> WinePrefixSession::FromEnvironment() {
@@ -137,6 +125,20 @@ std::shared_ptr<RegistryStore> WinePrefixSession::Registry() const { return m_re
 std::string WinePrefixSession::Architecture() const { return m_registry->Architecture(); }
 
 bool WinePrefixSession::IsWineRunning() const { return IsWineServerRunning(m_prefix); }
+
+bool WinePrefixSession::IsPrefixFolder(const std::string& folder) const { return IsSameFolder(folder, m_prefix); }
+
+bool WinePrefixSession::IsSameFolder(const std::string& first, const std::string& second) {
+    const auto trimmed = [](std::string path) {
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        return path;
+    };
+    if (first.empty() || second.empty()) return false;
+    if (trimmed(first) == trimmed(second)) return true;
+    struct stat a, b;
+    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
 
 std::string WinePrefixSession::UserName() const {
     if (const char* user = std::getenv("USER"); user && *user) return user;

@@ -17,8 +17,9 @@ class WinePrefixSession : public WindowsSession {
 public:
     explicit WinePrefixSession(std::string prefixFolder);
 
-    // The prefix Wine would use: $WINEPREFIX when it names a folder by an absolute path,
-    // else ~/.wine when it holds a registry; nothing otherwise.
+    // The prefix to work on without asking: $WINEPREFIX when it names a folder by an
+    // absolute path (nothing when it names another); else the one chosen last time, the
+    // only one found, or ~/.wine (WinePrefixChoice).
     static std::optional<std::string> FindPrefix();
     // The session of the prefix found, or the session without a prefix.
     static std::shared_ptr<WindowsSession> FromEnvironment();
@@ -33,6 +34,11 @@ public:
     std::string PrefixFolder() const override { return m_prefix; }
     std::string Architecture() const override;
     bool IsWineRunning() const override;
+    bool IsPrefixFolder(const std::string& folder) const override;
+
+    // The two paths name one folder: equal but for trailing slashes, or one reached
+    // through a link to the other.
+    static bool IsSameFolder(const std::string& first, const std::string& second);
     std::optional<std::string> EnvironmentVariable(const std::string& name) const override;
 
     // Every variable of the session's environment, in the order they are set.

@@ -11,6 +11,9 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
+
+#include "registry/MalformedValueReader.h"
 
 namespace mailwright {
 namespace {
@@ -20,6 +23,10 @@ constexpr std::int64_t kTicks1601To1970 = 116444736000000000LL;
 constexpr std::int64_t kTicksPerSecond = 10000000LL;
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxKeyDepth = 512;
+
+// Told where a line was skipped or read only in part: its offset in the text and what
+// was expected there.
+using HiveNotes = std::function<void(size_t offset, const std::string& expected)>;  // WineHive::NoteSink
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
@@ -212,6 +219,9 @@ public:
         m_pos = end + 1;
         return true;
     }
+    // Where the line after the last one handed out starts (past the end after the last).
+    size_t Position() const { return m_pos; }
+    void Rewind(size_t position) { m_pos = position; }
 
 private:
     std::string_view m_text;
@@ -241,30 +251,73 @@ size_t SkipBlanks(std::string_view line, size_t pos) {
     return pos;
 }
 
-// Reads what follows a key line's closing bracket: the Unix seconds that may be there.
-bool ReadKeySeconds(std::string_view line, size_t pos, std::optional<std::uint64_t>& seconds, std::string& message) {
-    pos = SkipBlanks(line, pos);
-    const size_t first = pos;
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// What follows a key line's closing bracket: the Unix seconds, read as Wine's
+// sscanf(" %u") reads them (what follows the digits is ignored); none without digits.
+std::optional<std::uint64_t> ReadKeySeconds(std::string_view line, size_t pos) {
+    while (pos < line.size() && IsSpace(line[pos])) ++pos;
+    bool negative = false;
+    if (pos < line.size() && (line[pos] == '+' || line[pos] == '-')) negative = line[pos++] == '-';
+    if (pos >= line.size() || line[pos] < '0' || line[pos] > '9') return std::nullopt;
     std::uint64_t value = 0;
-    while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && value <= 0xFFFFFFFFULL)
-        value = value * 10 + static_cast<std::uint64_t>(line[pos++] - '0');
-    if (value > 0xFFFFFFFFULL || !OnlyBlanksFrom(line, pos)) {
-        message = "unexpected text after the key name";
-        return false;
+    bool overflow = false;
+    for (; pos < line.size() && line[pos] >= '0' && line[pos] <= '9'; ++pos) {
+        overflow = overflow || value > (UINT64_MAX - 9) / 10;
+        value = value * 10 + static_cast<std::uint64_t>(line[pos] - '0');
     }
-    if (pos > first) seconds = value;
-    return true;
+    if (overflow) value = UINT64_MAX;
+    return static_cast<std::uint32_t>(negative ? 0 - value : value);
 }
 
-// Reads a key line from its opening bracket: the path and the seconds.
-bool ReadKeyLine(std::string_view line, size_t pos, std::u16string& path, std::optional<std::uint64_t>& seconds,
-                 std::string& message) {
-    path.clear();
-    if (!ReadEscaped(line, pos, ']', path)) {
-        message = "a key line without its closing bracket";
-        return false;
+// Reads the names of a key line's path from `pos` on, as Wine splits a path: a run of
+// separators counts as one, and one at the end adds nothing. `atStart`: `pos` is just
+// after the opening bracket, where a separator makes the line unreadable for Wine.
+// The first `count` of `names` are read (the others are buffers kept for the next line);
+// `ends[i]` is where the name after `names[i]` starts (npos after the last); `depth` is
+// the number of names before `pos`. False, with what was expected, for a line that
+// cannot be read; `pos` then lies where the reading stopped.
+bool ReadPathNames(std::string_view line, size_t& pos, bool atStart, size_t depth, std::vector<std::u16string>& names,
+                   size_t& count, std::vector<size_t>& ends, std::string& expected) {
+    count = 0;
+    ends.clear();
+    for (;;) {
+        if (names.size() <= count) names.emplace_back();
+        std::u16string& name = names[count];
+        name.clear();
+        EscapedStep step;
+        // A backslash decoded from an escape ends a name too (Wine writes "\\").
+        while ((step = ReadEscapedStep(line, pos, ']', name)) == EscapedStep::Read && name.back() != u'\\') {
+        }
+        if (step == EscapedStep::Failed) {
+            expected = "expected a key line closed by ']' (in UTF-8)";
+            return false;
+        }
+        const bool last = step == EscapedStep::Ended;
+        if (!last) name.pop_back();
+        if (name.empty() && !last && atStart && count == 0) {
+            expected = "expected a key name before the first separator";
+            return false;
+        }
+        if (!name.empty()) {
+            if (name.size() > kMaxKeyNameLength || depth + count >= kMaxKeyDepth) {
+                expected = name.size() > kMaxKeyNameLength ? "expected key names of at most 255 characters"
+                                                           : "expected a key path of at most 512 names";
+                return false;
+            }
+            ends.push_back(last ? std::string_view::npos : pos);
+            ++count;
+        }
+        if (last) return true;
     }
-    return ReadKeySeconds(line, pos, seconds, message);
+}
+
+// Whether the key line whose text after its opening bracket is `path` can be read.
+bool KeyLineReadable(std::string_view path, std::string& expected) {
+    std::vector<std::u16string> names;
+    std::vector<size_t> ends;
+    size_t pos = 0, count = 0;
+    return ReadPathNames(path, pos, true, 0, names, count, ends, expected);
 }
 
 // Hands out a hive's text in pieces of whole lines, about a megabyte each (more when a
@@ -322,6 +375,7 @@ public:
 
     bool Run(std::string& arch, size_t& headerLength, std::string& error) {
         headerLength = m_text.Size();
+        m_headerLength = &headerLength;
         PieceReader pieces(m_text);
         std::string_view piece;
         size_t offset = 0;
@@ -336,12 +390,11 @@ public:
                 }
                 if (start == std::string_view::npos) continue;
                 inHeader = false;
-                headerLength = offset + start - 1;
             } else {
                 start = FindKeyLine(piece, 0);
             }
             for (; start != std::string_view::npos; start = NextKeyLine(piece, start)) {
-                if (!KeyLine(piece, offset, start)) {
+                if (KeyLine(piece, offset, start) == KeyLineRead::Failed) {
                     error = LineError(m_text, offset + start, m_message);
                     return false;
                 }
@@ -386,12 +439,15 @@ public:
     // at `end`. A key given more than once is merged as in Run, provided its lines are
     // indexed in the order of the text.
     bool IndexKeyLine(size_t start, size_t end, std::string& error) {
-        const bool indexed = KeyLine(m_text.Memory(), 0, start);
-        if (!indexed) error = LineError(m_text, start, m_message);
-        const bool closed = indexed && CloseBlock(end, error);
+        const KeyLineRead read = KeyLine(m_text.Memory(), 0, start);
+        if (read == KeyLineRead::Failed) error = LineError(m_text, start, m_message);
+        const bool closed = read != KeyLineRead::Failed && CloseBlock(end, error);
         m_key = nullptr;
         return closed;
     }
+
+    // Where damaged lines are told (null: nowhere).
+    void SetNotes(const HiveNotes* notes) { m_notes = notes; }
 
 private:
     static constexpr size_t kFailed = std::string_view::npos - 1;
@@ -451,32 +507,38 @@ private:
         return FindKeyLine(piece, static_cast<size_t>(static_cast<const char*>(end) - piece.data()) + 1);
     }
 
-    // The key line at `start` of the piece.
-    bool KeyLine(std::string_view piece, size_t offset, size_t start) {
+    enum class KeyLineRead { Read, Skipped, Failed };
+
+    // The key line at `start` of the piece. A line Wine cannot read either is skipped,
+    // as Wine skips it: it and the lines after it stay with the key before it (or the
+    // header) as text that is kept.
+    KeyLineRead KeyLine(std::string_view piece, size_t offset, size_t start) {
         const void* found = std::memchr(piece.data() + start, '\n', piece.size() - start);
         const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - piece.data()) : piece.size();
         std::string_view line = piece.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.find('\0') != std::string_view::npos) {
             m_message = "a NUL byte";
-            return false;
+            return KeyLineRead::Failed;
         }
         size_t pos = SkipBlanks(line, 0) + 1;
         RegistryKeyNode* key = FindOrAddKey(line, pos);
-        if (!key) return false;
-        std::optional<std::uint64_t> seconds;
-        if (!ReadKeySeconds(line, pos, seconds, m_message)) return false;
+        if (!key) {
+            if (!m_key && m_notes) (*m_notes)(offset + start, m_message);  // within a key, its decoding tells
+            return KeyLineRead::Skipped;
+        }
         const size_t blockStart = offset + start - 1;  // the line break before the key line
         std::string error;
         if (!CloseBlock(blockStart, error)) {
             m_message = error;
-            return false;
+            return KeyLineRead::Failed;
         }
+        if (!m_key && m_headerLength) *m_headerLength = blockStart;
         m_key = key;
         m_blockStart = blockStart;
         m_merging = key->textLength > 0 || key->changed;
-        if (m_merging && key->NeedsDecoding() && !m_hive.Decode(*key, m_message)) return false;
-        return true;
+        if (m_merging && key->NeedsDecoding() && !m_hive.Decode(*key, m_message)) return KeyLineRead::Failed;
+        return KeyLineRead::Read;
     }
 
     // Ends the stretch of the last key. A key given twice is merged, as Wine does, and
@@ -501,50 +563,39 @@ private:
         key.SetContent(std::move(earlier));
         if (later->modified) key.SetModified(later->modified);
         if (later->className) key.SetClassName(later->className);
-        for (RegistryValue& value : later->values) key.SetValue(value.name, value.type, std::move(value.data));
+        for (RegistryValue& value : later->values) key.PutValue(std::move(value));
+        key.KeepLines(later->keptLines);
         key.textLength = 0;
         key.changed = true;
         return true;
     }
 
     // The key the path of a key line names, made with every missing key above it; `pos`
-    // goes from the opening bracket's end to the closing one's. Hives list keys depth
-    // first in name order, so most of a path is the last key line's: the components whose
-    // text is the same are the same keys, and only the rest is decoded.
+    // goes from the opening bracket's end to the closing one's. Null, with what was
+    // expected, for a line that cannot be read; nothing is made then. Hives list keys
+    // depth first in name order, so most of a path is the last key line's: the
+    // components whose text is the same are the same keys, and only the rest is decoded.
     RegistryKeyNode* FindOrAddKey(std::string_view line, size_t& pos) {
         const std::string_view path = line.substr(pos);
         const size_t same = CommonPrefixLength(path, m_lastPath);
         size_t reused = 0;
         while (reused < m_nextStarts.size() && m_nextStarts[reused] <= same) ++reused;
+        size_t at = pos + (reused > 0 ? m_nextStarts[reused - 1] : 0);
+        size_t count = 0;
+        if (!ReadPathNames(line, at, reused == 0, reused, m_names, count, m_ends, m_message)) return nullptr;
         m_chain.resize(reused);
         m_nextStarts.resize(reused);
         m_lastPath.assign(path);
-        RegistryKeyNode* node = reused > 0 ? m_chain.back() : &m_tree.Root();
-        pos += reused > 0 ? m_nextStarts.back() : 0;
-        for (;;) {
-            m_name.clear();
-            EscapedStep step;
-            // A backslash decoded from an escape ends a component (Wine writes "\\").
-            while ((step = ReadEscapedStep(line, pos, ']', m_name)) == EscapedStep::Read && m_name.back() != u'\\') {
-            }
-            if (step == EscapedStep::Failed) {
-                m_message = "a key line without its closing bracket";
-                return nullptr;
-            }
-            const bool last = step == EscapedStep::Ended;
-            if (!last) m_name.pop_back();
-            if (last && m_name.empty() && m_chain.empty()) return node;  // [] is the root
-            if (m_name.empty() || m_name.size() > kMaxKeyNameLength || m_chain.size() >= kMaxKeyDepth) {
-                m_message = m_name.empty() ? "an empty key name" : "a key name or path too long";
-                return nullptr;
-            }
-            RegistryKeyNode* next = LastOrFound(*node, m_name);
-            if (next && next->Name() != std::u16string_view(m_name)) m_otherSpellings = true;
-            node = next ? next : &node->AddSubKey(m_name, 0);
+        RegistryKeyNode* node = reused > 0 ? m_chain.back() : &m_tree.Root();  // [] is the root
+        for (size_t i = 0; i < count; ++i) {
+            RegistryKeyNode* next = LastOrFound(*node, m_names[i]);
+            if (next && next->Name() != std::u16string_view(m_names[i])) m_otherSpellings = true;
+            node = next ? next : &node->AddSubKey(m_names[i], 0);
             m_chain.push_back(node);
-            m_nextStarts.push_back(last ? std::string_view::npos : pos - (line.size() - path.size()));
-            if (last) return node;
+            m_nextStarts.push_back(m_ends[i] == std::string_view::npos ? m_ends[i] : m_ends[i] - pos);
         }
+        pos = at;
+        return node;
     }
 
     static RegistryKeyNode* LastOrFound(const RegistryKeyNode& node, std::u16string_view name) {
@@ -564,7 +615,10 @@ private:
     RegistryKeyNode* m_key = nullptr;
     size_t m_blockStart = 0;
     bool m_merging = false;
-    std::u16string m_name;
+    std::vector<std::u16string> m_names;    // the names of a key line being read
+    std::vector<size_t> m_ends;             // where the name after each of them starts
+    size_t* m_headerLength = nullptr;       // set at the first key line read
+    const HiveNotes* m_notes = nullptr;
     std::string m_lastPath;                 // the last key line's text after its bracket
     std::vector<RegistryKeyNode*> m_chain;  // the last key line's keys, by depth
     std::vector<size_t> m_nextStarts;       // where in m_lastPath each key's successor starts
@@ -587,49 +641,76 @@ bool ReadKeyLines(const HiveText& text, const RegistryKeyNode& key, std::string&
     return true;
 }
 
-// Reads the lines of one key: the time of its key line, its options and its values.
+// Reads the lines of one key: the time of its key line, its options and its values. A
+// line Wine reads only in part, or skips, is read as Wine reads it and kept as it was, so
+// that the key written anew still holds it; each such line is told to the notes.
 class KeyDecoder {
 public:
-    // The key's lines, which start at `offset` of the text.
-    KeyDecoder(std::string_view lines, size_t offset) : m_offset(offset), m_lines(lines, 0, lines.size()) {}
+    // The key's lines, which start at `offset` of the text; `notes` may be null.
+    KeyDecoder(std::string_view lines, size_t offset, const HiveNotes* notes)
+        : m_text(lines), m_offset(offset), m_lines(lines, 0, lines.size()), m_notes(notes) {}
 
-    // False when a line is damaged, with where and what. `duplicates` tells whether a
-    // value was given twice (the key must then be written anew), `link` whether the key
-    // is a link.
-    bool Run(RegistryKeyContent& content, bool& duplicates, bool& link, size_t& errorOffset, std::string& error) {
+    // `duplicates` tells whether a value was given twice (the key must then be written
+    // anew), `link` whether the key is a link.
+    void Run(RegistryKeyContent& content, bool& duplicates, bool& link) {
         Line line;
         bool keyLineSeen = false;
         while (m_lines.Next(line)) {
             const size_t pos = SkipBlanks(line.text, 0);
             if (pos == line.text.size() || line.text[pos] == ';') continue;
             const char c = line.text[pos];
-            bool ok = true;
             if (c == '[' && !keyLineSeen) {
                 keyLineSeen = true;
-                std::u16string path;
-                std::optional<std::uint64_t> seconds;
-                ok = ReadKeyLine(line.text, pos + 1, path, seconds, m_message);
-                if (ok && seconds) content.modified = static_cast<std::uint64_t>(kTicks1601To1970) + *seconds * kTicksPerSecond;
+                KeyLineTime(line.text, pos + 1, content);
+            } else if (c == '[') {
+                return KeepTheRest(line, content);
             } else if (c == '#') {
-                ok = Option(line.text.substr(pos), content);
+                Option(line, pos, content);
                 link = link || IsLinkOption(line.text.substr(pos));
             } else if (c == '@' || c == '"') {
-                ok = Value(line.text, pos, content, duplicates);
+                Value(line, pos, content, duplicates);
             } else {
-                ok = false;
-                m_message = "unrecognized line";
-            }
-            if (!ok) {
-                errorOffset = m_offset + (m_errorLine ? m_errorLine : line.start);
-                error = m_message;
-                return false;
+                Keep(line, content, "expected a value, an option or a key line");
             }
         }
-        return true;
     }
 
 private:
-    bool Option(std::string_view option, RegistryKeyContent& content) {
+    static void KeyLineTime(std::string_view line, size_t pos, RegistryKeyContent& content) {
+        std::u16string path;
+        if (!ReadEscaped(line, pos, ']', path)) return;  // the indexer read it: cannot happen
+        if (const auto seconds = ReadKeySeconds(line, pos))
+            content.modified = static_cast<std::uint64_t>(kTicks1601To1970) + *seconds * kTicksPerSecond;
+    }
+
+    // The line as read, from its start to the line break after `end`'s line.
+    std::string RawText(size_t start) const {
+        std::string raw(m_text.substr(start, std::min(m_lines.Position(), m_text.size()) - start));
+        if (raw.empty() || raw.back() != '\n') raw += '\n';
+        return raw;
+    }
+
+    void Note(size_t start, const std::string& expected) const {
+        if (m_notes) (*m_notes)(m_offset + start, expected);
+    }
+
+    void Keep(const Line& line, RegistryKeyContent& content, const std::string& expected) {
+        content.keptLines += RawText(line.start);
+        Note(line.start, expected);
+    }
+
+    // A key line Wine cannot read: Wine skips it and every line up to the next key.
+    void KeepTheRest(const Line& line, RegistryKeyContent& content) {
+        std::string expected;
+        KeyLineReadable(line.text.substr(SkipBlanks(line.text, 0) + 1), expected);
+        Note(line.start, expected);
+        std::string rest(m_text.substr(line.start));
+        if (rest.back() != '\n') rest += '\n';
+        content.keptLines += "\n" + rest;  // Wine writes a blank line before each key
+    }
+
+    void Option(const Line& line, size_t pos, RegistryKeyContent& content) {
+        const std::string_view option = line.text.substr(pos);
         if (option.substr(0, 6) == "#time=") {
             std::uint64_t time = 0;
             for (size_t i = 6; i < option.size() && IsHexDigit(option[i]); ++i)
@@ -637,37 +718,45 @@ private:
             content.modified = time;
         } else if (option.substr(0, 8) == "#class=\"") {
             std::u16string name;
-            size_t pos = 8;
-            if (!ReadEscaped(option, pos, '"', name) || !OnlyBlanksFrom(option, pos)) {
-                m_message = "a malformed class";
-                return false;
+            size_t at = 8;
+            if (ReadEscaped(option, at, '"', name) && OnlyBlanksFrom(option, at)) {
+                content.className = std::move(name);
+                return;
             }
+            name.clear();
+            at = 8;
+            if (!MalformedValueReader::ReadText(option, at, '"', name))
+                return Keep(line, content, "expected #class=\"...\"");  // Wine keeps the class it had
             content.className = std::move(name);
+            Note(line.start, "expected the line to end after the class");
         }
-        return true;  // other options are ignored, as Wine does
+        // other options are ignored, as Wine does
     }
 
-    bool Value(std::string_view line, size_t pos, RegistryKeyContent& content, bool& duplicates) {
-        std::u16string name;
-        if (line[pos] == '@') {
-            ++pos;
-        } else if (++pos; !ReadEscaped(line, pos, '"', name)) {
-            m_message = "a value name without its closing quote";
-            return false;
-        }
-        pos = SkipBlanks(line, pos);
-        if (pos >= line.size() || line[pos] != '=') {
-            m_message = "a value without '='";
-            return false;
-        }
-        pos = SkipBlanks(line, pos + 1);
-        RegistryValue value{std::move(name), REG_NONE, {}};
-        if (!ReadData(line, pos, value.type, value.data)) return false;
-        // Values come in name order: most go last.
+    void Value(const Line& line, size_t pos, RegistryKeyContent& content, bool& duplicates) {
+        const size_t after = m_lines.Position();
+        RegistryValue value;
+        if (ReadValue(line.text, pos, value)) return Add(std::move(value), content, duplicates);
+        m_lines.Rewind(after);  // hex data read in part may have taken more lines
+        const auto nextLine = [this](std::string_view& text) {
+            Line next;
+            if (!m_lines.Next(next)) return false;
+            text = next.text;
+            return true;
+        };
+        if (MalformedValueReader::Read(line.text.substr(pos), nextLine, value) == MalformedValueReader::Outcome::Skipped)
+            return Keep(line, content, m_message);
+        value.keptText = RawText(line.start);
+        Note(line.start, m_message);
+        Add(std::move(value), content, duplicates);
+    }
+
+    // Values come in name order: most go last.
+    static void Add(RegistryValue value, RegistryKeyContent& content, bool& duplicates) {
         std::vector<RegistryValue>& values = content.values;
         if (values.empty() || CompareRegistryNames(values.back().name, value.name) < 0) {
             values.push_back(std::move(value));
-            return true;
+            return;
         }
         auto it = std::lower_bound(values.begin(), values.end(), value.name, [](const RegistryValue& v, const std::u16string& n) {
             return CompareRegistryNames(v.name, n) < 0;
@@ -675,11 +764,28 @@ private:
         if (it != values.end() && RegistryNamesEqual(it->name, value.name)) {
             it->type = value.type;
             it->data = std::move(value.data);
+            it->keptText = std::move(value.keptText);
             duplicates = true;
         } else {
             values.insert(it, std::move(value));
         }
-        return true;
+    }
+
+    // A value line laid out as Wine writes values; false, with what was expected, else.
+    bool ReadValue(std::string_view line, size_t pos, RegistryValue& value) {
+        if (line[pos] == '@') {
+            ++pos;
+        } else if (++pos; !ReadEscaped(line, pos, '"', value.name)) {
+            m_message = "expected a value name closed by '\"'";
+            return false;
+        }
+        pos = SkipBlanks(line, pos);
+        if (pos >= line.size() || line[pos] != '=') {
+            m_message = "expected '=' after the value name";
+            return false;
+        }
+        pos = SkipBlanks(line, pos + 1);
+        return ReadData(line, pos, value.type, value.data);
     }
 
     bool ReadData(std::string_view line, size_t pos, DWORD& type, std::vector<std::uint8_t>& data) {
@@ -697,14 +803,14 @@ private:
                 case DataType::Hex: return ReadHexData(line, pos, data);
             }
         }
-        m_message = "an unknown value type";
+        m_message = "expected a value type: a string, str(2):, str(7):, hex:, hex(n): or dword:";
         return false;
     }
 
     bool ReadStringData(std::string_view line, size_t pos, std::vector<std::uint8_t>& data) {
         std::u16string text;
         if (!ReadEscaped(line, pos, '"', text) || !OnlyBlanksFrom(line, pos)) {
-            m_message = "a malformed string";
+            m_message = "expected UTF-8 text closed by '\"' at the line's end";
             return false;
         }
         data.reserve((text.size() + 1) * 2);
@@ -718,7 +824,7 @@ private:
         size_t digits = 0;
         for (; pos < line.size() && IsHexDigit(line[pos]); ++pos, ++digits) value = (value << 4) | HexValue(line[pos]);
         if (digits == 0 || digits > 8 || !OnlyBlanksFrom(line, pos)) {
-            m_message = "a malformed dword";
+            m_message = "expected dword: with 1 to 8 hex digits";
             return false;
         }
         data = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -731,7 +837,7 @@ private:
         size_t digits = 0;
         for (; pos < line.size() && IsHexDigit(line[pos]); ++pos, ++digits) value = (value << 4) | HexValue(line[pos]);
         if (digits == 0 || digits > 8 || line.substr(pos, 2) != "):") {
-            m_message = "a malformed hex type";
+            m_message = "expected hex(n): with a type n of 1 to 8 hex digits";
             return false;
         }
         pos += 2;
@@ -747,10 +853,9 @@ private:
             if (line[pos] == '\\' && OnlyBlanksFrom(line, pos + 1)) {
                 Line next;
                 if (!m_lines.Next(next)) {
-                    m_message = "hex data continued past the end";
+                    m_message = "expected more hex data after the closing backslash";
                     return false;
                 }
-                m_errorLine = next.start;
                 line = next.text;
                 pos = 0;
                 continue;
@@ -763,13 +868,14 @@ private:
             if (pos < line.size() && line[pos] == ',') ++pos;
             else if (pos < line.size() && line[pos] != '\\') break;
         }
-        m_message = "malformed hex data";
+        m_message = "expected hex bytes of two digits separated by commas";
         return false;
     }
 
+    std::string_view m_text;
     size_t m_offset;
     LineReader m_lines;
-    size_t m_errorLine = 0;  // the continuation line being read, when not the value's first
+    const HiveNotes* m_notes;
     std::string m_message;
 };
 
@@ -888,9 +994,10 @@ std::string EscapedPath(const RegistryKeyNode& node) {
 }
 
 // Wine writes a key with values, without subkeys, with a class, or that is a link;
-// other keys appear only as part of their subkeys' paths.
+// other keys appear only as part of their subkeys' paths. Lines kept need their key.
 bool WineWritesKey(const RegistryKeyNode& node) {
-    return !node.Values().empty() || node.SubKeys().empty() || node.ClassName() || node.isLink;
+    return !node.Values().empty() || node.SubKeys().empty() || node.ClassName() || node.isLink ||
+           !node.KeptLines().empty();
 }
 
 // Gathers the pieces of a hive's text for a sink: stretches of the text read that
@@ -1009,10 +1116,20 @@ public:
     // After the last line.
     void Start() {
         m_indexed.assign(m_brackets.size(), false);
+        m_readable.assign(m_brackets.size(), kUnknown);
         m_left = m_brackets.size();
         m_lastPair = nullptr;
     }
     size_t Lines() const { return m_brackets.size(); }
+
+    // The header ends where the first key line that is read starts: the lines before
+    // it that Wine skips stay in it.
+    size_t HeaderLength(size_t length) {
+        size_t line = 0;
+        std::string error;
+        while (line < m_brackets.size() && Skipped(line)) Index(line++, error);
+        return line < m_brackets.size() ? LineStart(m_brackets[line]) - 1 : length;
+    }
 
     bool Complete() const { return m_left == 0; }
 
@@ -1022,7 +1139,9 @@ public:
     void RespellKeys(RegistryKeyNode& root) {
         if (!m_indexer.OtherSpellings()) return;
         std::unordered_set<const RegistryKeyNode*> spelled;
-        for (const size_t bracket : m_brackets) {
+        for (size_t index = 0; index < m_brackets.size(); ++index) {
+            if (Skipped(index)) continue;
+            const size_t bracket = m_brackets[index];
             const void* found = std::memchr(m_text.data() + bracket, '\n', m_text.size() - bracket);
             const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - m_text.data()) : m_text.size();
             const std::string_view line = m_text.substr(bracket + 1, end - bracket - 1);
@@ -1033,7 +1152,8 @@ public:
                 while ((step = ReadEscapedStep(line, pos, ']', m_name)) == EscapedStep::Read && m_name.back() != u'\\') {
                 }
                 if (step == EscapedStep::Read) m_name.pop_back();  // the separator
-                if (step == EscapedStep::Failed || m_name.empty()) break;
+                if (step == EscapedStep::Failed) break;
+                if (m_name.empty()) continue;  // separators in a row count as one
                 node = node->FindSubKey(m_name);
                 if (node && spelled.insert(node).second) node->Respell(m_name);
             }
@@ -1315,6 +1435,7 @@ private:
             const auto c = static_cast<unsigned char>(rest[i]);
             if (c >= 0x80 || c < 0x20) return Match::Unsure;
             if (c == ']' || separatorAt(i)) {
+                if (i == 0) return Match::Unsure;           // separators in a row
                 if (i < plain.size()) return Match::Other;  // a shorter name
                 length = c == ']' ? i : i + 2;
                 return Match::Same;
@@ -1351,17 +1472,60 @@ private:
         return bracket;
     }
 
+    // A key line Wine skips stays with the key before it: its key's lines end at the
+    // next line that is read.
     bool Index(size_t line, std::string& error) {
-        const size_t end = line + 1 < m_brackets.size() ? LineStart(m_brackets[line + 1]) - 1 : m_text.size();
-        if (!m_indexer.IndexKeyLine(LineStart(m_brackets[line]), end, error)) return false;
+        if (!Skipped(line)) {
+            size_t next = line + 1;
+            while (next < m_brackets.size() && Skipped(next)) ++next;
+            const size_t end = next < m_brackets.size() ? LineStart(m_brackets[next]) - 1 : m_text.size();
+            if (!m_indexer.IndexKeyLine(LineStart(m_brackets[line]), end, error)) return false;
+        }
         m_indexed[line] = true;
         --m_left;
         return true;
     }
 
+    // Whether Wine skips the key line: its path cannot be read (a line with a NUL byte
+    // is not skipped but fails when indexed).
+    bool Skipped(size_t line) {
+        if (m_readable[line] == kUnknown) {
+            const size_t bracket = m_brackets[line];
+            const void* found = std::memchr(m_text.data() + bracket, '\n', m_text.size() - bracket);
+            const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - m_text.data()) : m_text.size();
+            const std::string_view path = m_text.substr(bracket + 1, end - bracket - 1);
+            std::string expected;
+            const bool readable = PlainlyReadable(path) || path.find('\0') != std::string_view::npos ||
+                                  KeyLineReadable(path, expected);
+            m_readable[line] = readable ? kReadable : kSkipped;
+        }
+        return m_readable[line] == kSkipped;
+    }
+
+    // A path of printable ASCII, names joined by single separators and closed by a
+    // bracket: the lines of nearly every hive, told readable without decoding them.
+    static bool PlainlyReadable(std::string_view path) {
+        size_t length = 0, depth = 1;
+        for (size_t i = 0; i < path.size(); ++i) {
+            const auto c = static_cast<unsigned char>(path[i]);
+            if (c == ']') return length > 0 || depth == 1;
+            if (c < 0x20 || c >= 0x80) return false;
+            if (c != '\\') {
+                if (++length > kMaxKeyNameLength) return false;
+                continue;
+            }
+            if (length == 0 || i + 1 >= path.size() || path[i + 1] != '\\' || ++depth > kMaxKeyDepth) return false;
+            ++i;
+            length = 0;
+        }
+        return false;
+    }
+
     std::string_view m_text;
     std::vector<size_t> m_brackets;
     std::vector<bool> m_indexed;
+    static constexpr std::uint8_t kUnknown = 0, kReadable = 1, kSkipped = 2;
+    std::vector<std::uint8_t> m_readable;  // of each line, once looked at
     size_t m_left = 0;
     std::unordered_map<std::string, std::vector<std::uint32_t>> m_singles;  // lines of one plain name, by it
     std::map<std::string, std::vector<Entry>> m_pairs;  // lines below two plain names, by them
@@ -1390,7 +1554,11 @@ void RenderWineKey(const RegistryKeyNode& node, const std::string& escapedPath, 
         out += "\"\n";
     }
     if (node.isLink) out += "#link\n";
-    for (const RegistryValue& value : node.Values()) AppendValue(out, value);
+    for (const RegistryValue& value : node.Values()) {
+        if (value.keptText.empty()) AppendValue(out, value);
+        else out += value.keptText;
+    }
+    out += node.KeptLines();
 }
 
 WineHive::WineHive() : m_tree(std::make_unique<RegistryKeyTree>()) { m_tree->Root().SetModified(RegistryTimeNow()); }
@@ -1422,6 +1590,7 @@ bool WineHive::OpenFile(int fd, size_t size, std::string& error) {
         return false;
     }
     m_lazy->Start();
+    if (m_lazy->Lines() > 0) m_headerLength = m_lazy->HeaderLength(m_text.Size());
     if (m_lazy->Complete()) m_lazy.reset();
     return true;
 }
@@ -1454,7 +1623,9 @@ bool WineHive::Read(HiveText text, std::string& error) {
     m_text = std::move(text);
     std::string arch;
     size_t headerLength = 0;
-    if (!HiveIndexer(m_text, *m_tree, *this).Run(arch, headerLength, error)) {
+    HiveIndexer indexer(m_text, *m_tree, *this);
+    indexer.SetNotes(Notes());
+    if (!indexer.Run(arch, headerLength, error)) {
         m_tree = std::make_unique<RegistryKeyTree>();
         m_text = HiveText();
         return false;
@@ -1479,11 +1650,7 @@ bool WineHive::Decode(RegistryKeyNode& key, std::string& error) const {
     auto content = std::make_unique<RegistryKeyContent>();
     bool duplicates = false;
     bool link = false;
-    size_t errorOffset = 0;
-    if (!KeyDecoder(lines, offset).Run(*content, duplicates, link, errorOffset, error)) {
-        error = LineError(m_text, errorOffset, error);
-        return false;
-    }
+    KeyDecoder(lines, offset, Notes()).Run(*content, duplicates, link);
     key.SetContent(std::move(content));
     key.isLink = link;
     key.linkUnknown = false;
@@ -1498,7 +1665,12 @@ void WineHive::CheckLink(RegistryKeyNode& key) const {
     if (ReadKeyLines(m_text, key, text, offset)) {
         LineReader lines(text, 0, text.size());
         Line line;
-        while (!key.isLink && lines.Next(line)) key.isLink = IsLinkOption(line.text.substr(SkipBlanks(line.text, 0)));
+        bool keyLineSeen = false;
+        while (!key.isLink && lines.Next(line)) {
+            const std::string_view option = line.text.substr(SkipBlanks(line.text, 0));
+            if (option.starts_with('[') && std::exchange(keyLineSeen, true)) break;  // a line no key owns, as Wine reads it
+            key.isLink = IsLinkOption(option);
+        }
     }
     key.linkUnknown = false;
 }
@@ -1514,6 +1686,30 @@ bool WineHive::DecodeAll(std::string& error) {
     }
     return true;
 }
+
+void WineHive::DecodeEveryKey(const std::function<void(const std::string&)>& tell) {
+    std::string error;
+    if (!IndexAll(error)) tell(error);
+    std::vector<RegistryKeyNode*> pending{&Root()};
+    while (!pending.empty()) {
+        RegistryKeyNode* key = pending.back();
+        pending.pop_back();
+        if (!Decode(*key, error)) tell(error);
+        pending.insert(pending.end(), key->SubKeys().begin(), key->SubKeys().end());
+    }
+}
+
+void WineHive::TellSkippedLines(std::function<void(const std::string&)> tell) {
+    if (!tell) {
+        m_notes = nullptr;
+        return;
+    }
+    m_notes = std::make_unique<HiveNotes>([this, tell = std::move(tell)](size_t offset, const std::string& expected) {
+        tell(LineError(m_text, offset, expected));
+    });
+}
+
+const WineHive::NoteSink* WineHive::Notes() const { return m_notes.get(); }
 
 void WineHive::SetNewHeader(const std::string& branch, const std::string& arch) {
     std::string header = std::string(kHeader) + "\n;; All keys relative to " + branch + "\n";

@@ -46,12 +46,20 @@ public:
     bool FullyIndexed() const { return !m_lazy; }
 
     // Decodes a key read from the text (nothing to do for others); false, with the line
-    // and what was wrong, when its lines are damaged. The key then stays undecoded.
+    // and what was wrong, when its lines cannot be read (a NUL byte, a file changed in
+    // place). A line Wine reads only in part or skips is read as Wine reads it and kept.
+    // The key then stays undecoded.
     bool Decode(RegistryKeyNode& key, std::string& error) const;
     // Decodes every key; false at the first damaged one. The hive must be fully indexed.
     bool DecodeAll(std::string& error);
+    // Decodes every key, telling each one that cannot be decoded ("line N: ...").
+    void DecodeEveryKey(const std::function<void(const std::string&)>& tell);
     // Finds whether a key read from the text is a link (its #link line) without decoding it.
     void CheckLink(RegistryKeyNode& key) const;
+
+    // From now on tells each line that reading or decoding skips or reads only in part,
+    // as "line N: expected ...", once per reading; null: tells nothing.
+    void TellSkippedLines(std::function<void(const std::string&)> tell);
 
     // The header that a hive read from no text is written with: the branch it holds
     // (as Wine names it, e.g. REGISTRY\Machine) and the prefix's architecture.
@@ -73,16 +81,20 @@ public:
 
 private:
     class LazyIndex;
+    // Told a line's offset in the text and what was expected there.
+    using NoteSink = std::function<void(size_t offset, const std::string& expected)>;
 
     bool Read(HiveText text, std::string& error);
     void Clear();
     void EndLazyIndex();
+    const NoteSink* Notes() const;
 
     HiveText m_text;
     size_t m_headerLength = 0;
     std::string m_arch;
     std::unique_ptr<RegistryKeyTree> m_tree;
     std::unique_ptr<LazyIndex> m_lazy;  // while some key lines are not indexed
+    std::unique_ptr<NoteSink> m_notes;  // for TellSkippedLines
 };
 
 // Writes one key's lines as Wine does (a blank line, the key line, #time, #class, #link,

@@ -7,14 +7,21 @@
 
 #include <cerrno>
 
-#include "registry/HiveTempFile.h"
 #include "registry/WineServer.h"
 #include "support/LastError.h"
+#include "support/VeskReplacementFile.h"
 
 namespace mailwright {
 namespace {
 
 LONG CodeOf(int err) { return static_cast<LONG>(ErrnoToWinError(err)); }
+
+// A hive's new text is written to "<hive>.mailwright-tmp": the name says whose file it is,
+// and the prefix's lock, which a writer holds, makes it the only one, so one left behind by
+// a writer that was killed is stale and the next writer removes it.
+constexpr char kTemporarySuffix[] = ".mailwright-tmp";
+
+VeskReplacementFile::Rules HiveReplacementRules() { return {kTemporarySuffix, true}; }
 
 }  // namespace
 
@@ -150,6 +157,32 @@ std::string WineHiveStore::HiveProblem() {
     return problems;
 }
 
+bool WineHiveStore::ReadEveryKey(const std::function<void(const std::string&)>& tell) {
+    bool readable = true;
+    for (const HiveFile& file : m_files) {
+        const auto tellOfFile = [&](const std::string& what) { tell(file.path + ": " + what); };
+        struct stat st;
+        if (::stat(file.path.c_str(), &st) != 0 && errno == ENOENT) continue;  // no keys yet
+        const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (fd >= 0) ::close(fd);
+            tellOfFile("cannot be read");
+            readable = false;
+            continue;
+        }
+        WineHive hive;
+        hive.TellSkippedLines(tellOfFile);
+        std::string error;
+        if (!hive.ParseFile(fd, static_cast<size_t>(st.st_size), error)) {
+            tellOfFile(error);
+            readable = false;
+            continue;
+        }
+        hive.DecodeEveryKey(tellOfFile);
+    }
+    return readable;
+}
+
 LONG WineHiveStore::LockHives() {
     m_serverRunning = false;
     m_lockFd = ::open(m_prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -158,14 +191,14 @@ LONG WineHiveStore::LockHives() {
         if (errno != EINTR) return CodeOf(errno);
     }
     m_serverRunning = IsWineServerRunning(m_prefix);
-    for (const HiveFile& file : m_files) HiveTempFile::RemoveStale(file.path);
+    for (const HiveFile& file : m_files) VeskReplacementFile::RemoveStale(file.path, kTemporarySuffix);
     return ERROR_SUCCESS;
 }
 
 LONG WineHiveStore::ChangeRefusal() { return m_serverRunning ? ERROR_SHARING_VIOLATION : ERROR_SUCCESS; }
 
 LONG WineHiveStore::SaveHives(const ChangedHives& changed) {
-    std::unique_ptr<HiveTempFile> written[2];
+    std::unique_ptr<VeskReplacementFile> written[2];
     for (int hive : {kUserHive, kMachineHive}) {
         HiveFile& file = m_files[hive];
         if (!changed[hive] || !file.hive) continue;
@@ -177,12 +210,13 @@ LONG WineHiveStore::SaveHives(const ChangedHives& changed) {
         // A file changed in place meanwhile (not by a writer of ours, which take the lock,
         // nor by Wine, which replaces it) is not ours to write over.
         if (!file.hive->TextUnchanged()) return ERROR_SHARING_VIOLATION;
-        auto out = std::make_unique<HiveTempFile>(file.path);
-        LONG code = out->Open();
-        if (code == ERROR_SUCCESS &&
-            !file.hive->Write([&](std::string_view piece) { return (code = out->Write(piece)) == ERROR_SUCCESS; }))
-            return code;
-        if (code == ERROR_SUCCESS) code = out->Finish();
+        auto out = std::make_unique<VeskReplacementFile>(file.path, HiveReplacementRules());
+        LONG code = static_cast<LONG>(out->Open());
+        const auto write = [&](std::string_view piece) {
+            return (code = static_cast<LONG>(out->Write(piece.data(), piece.size()))) == ERROR_SUCCESS;
+        };
+        if (code == ERROR_SUCCESS && !file.hive->Write(write)) return code;
+        if (code == ERROR_SUCCESS) code = static_cast<LONG>(out->Finish());
         if (code != ERROR_SUCCESS) return code;
         written[hive] = std::move(out);
     }
@@ -190,7 +224,7 @@ LONG WineHiveStore::SaveHives(const ChangedHives& changed) {
     if (IsWineServerRunning(m_prefix)) return ERROR_SHARING_VIOLATION;
     for (int hive : {kUserHive, kMachineHive}) {
         if (!written[hive]) continue;
-        if (const LONG code = written[hive]->Replace(); code != ERROR_SUCCESS) return code;
+        if (const LONG code = static_cast<LONG>(written[hive]->Replace()); code != ERROR_SUCCESS) return code;
         HiveFile& file = m_files[hive];
         struct stat st;
         if (::stat(file.path.c_str(), &st) == 0) file.seen = IdentityOf(st);

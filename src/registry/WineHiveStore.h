@@ -1,6 +1,7 @@
 #pragma once
 #include <sys/stat.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,9 +20,10 @@ namespace mailwright {
 // changes are refused with ERROR_SHARING_VIOLATION, since the server would write its
 // own copy back over them: checked when the transaction starts and again just before
 // the files are replaced. A hive whose header cannot be read as Wine's format fails
-// every operation on it with ERROR_BADDB and is never written; a damaged key line fails
-// the same way every lookup that needs it and every change to its hive, and a key whose
-// own lines are damaged fails when it is used.
+// every operation on it with ERROR_BADDB and is never written. Lines Wine skips or
+// reads only in part are read as Wine reads them and kept. A key line with a NUL byte
+// fails the same way every lookup that needs it and every change to its hive, and a key
+// whose own lines hold one fails when it is used.
 class WineHiveStore : public TreeRegistryStore {
 public:
     explicit WineHiveStore(std::string prefixFolder);
@@ -32,6 +34,10 @@ public:
     std::string Architecture();
     // Why a hive could not be read (file and line), empty when both could.
     std::string HiveProblem();
+    // Reads both hive files anew, every key of them, and tells each line that Wine skips
+    // or reads only in part, and each key that cannot be read, as "<file>: line N:
+    // expected ...". False when a hive cannot be read at all (told the same way).
+    bool ReadEveryKey(const std::function<void(const std::string&)>& tell);
 
 protected:
     RegistryKeyNode* HiveRoot(int hive, LONG& error) override;

@@ -133,6 +133,54 @@ constexpr Entry kStrings[] = {
      "the account uses their settings."},
     {IDS_FOUND_PUBLISHED_SETTINGS,
      "Your domain is not in the program's database. The account uses the settings published by %s."},
+    {IDS_NO_WINE_PREFIX,
+     "No Wine prefix was found.\n\nA Wine prefix is the folder in which Wine keeps a Windows "
+     "installation (~/.wine, or a bottle of Bottles, a virtual drive of PlayOnLinux...). Make one by "
+     "installing your mail client with Wine or a launcher, or name the prefix folder: \"Choose "
+     "folder...\" in the dialog program, --prefix DIR or the WINEPREFIX variable on the command line."},
+    {IDS_WINE_PROGRAMS_RUNNING, "Wine is running programs in this prefix (%s). Close them and try again."},
+    {IDS_WINE_SERVER_STAYS,
+     "Wine is still running in this prefix, though none of its programs is open. Wait until it has "
+     "ended (or end it with \"wineserver -k\") and try again."},
+    {IDS_CHOOSE_PREFIX_TITLE, "Choose a Wine prefix"},
+    {IDS_CHOOSE_PREFIX_TEXT, "Mailwright found several Wine prefixes. Choose the one whose mail client gets the account."},
+    {IDS_CHOOSE_FOLDER, "Choose folder..."},
+    {IDS_NOT_A_PREFIX, "%s is not a Wine prefix: it holds no system.reg and user.reg."},
+    {IDS_PREFIX_IN_TITLE, "%s - Wine prefix %s"},
+    {IDS_PREFIX_COLUMN_NAME, "Name"},
+    {IDS_PREFIX_COLUMN_WINDOWS, "Windows"},
+    {IDS_PREFIX_COLUMN_CLIENTS, "Mail clients"},
+    {IDS_PREFIX_COLUMN_FOLDER, "Folder"},
+    {IDS_PREFIX_VERSION_UNKNOWN, "unknown"},
+    {IDS_PREFIX_NO_CLIENTS, "none"},
+    {IDS_PREFIX_WINE_RUNS, "Wine runs it"},
+    {IDS_FOUND_ISP_DATABASE,
+     "Your domain is not in the program's database. The account uses the settings that the public ISP "
+     "database of the open-source mail programs lists for %s."},
+    {IDS_FOUND_MAIL_HOST_SETTINGS,
+     "Your domain is not in the program's database. Its mail goes to the servers of %s, so the account "
+     "uses the settings that %s publishes for them."},
+    {IDS_FOUND_MAIL_HOST_ISP_DATABASE,
+     "Your domain is not in the program's database. Its mail goes to the servers of %s, so the account "
+     "uses the settings that the public ISP database of the open-source mail programs lists for %s."},
+    {IDS_FOUND_SERVICE_RECORDS,
+     "Your domain is not in the program's database. The account uses the mail servers that %s names in "
+     "its DNS service records. The log-on name is taken to be your full email address."},
+    {IDS_FOUND_BY_GUESSING,
+     "Your domain is not in the program's database and publishes no settings. The servers were found by "
+     "trying common server names for %s: each answered as a mail server over a secure connection with a "
+     "valid certificate. The log-on name is taken to be your full email address; if the server refuses "
+     "it, change it in the account's settings."},
+    {IDS_ERR_NOT_REGULAR_FILE,
+     "The file is not a regular file (it is a pipe, a socket or a device), so it is neither read nor "
+     "replaced."},
+    {IDS_ERR_HARD_LINKS,
+     "A registry file of this Wine prefix (user.reg or system.reg) has several hard links, which would no "
+     "longer share its content once it is replaced, so it is left unchanged. Make it a file of its own "
+     "(copy it, then move the copy over it) and try again."},
+    {IDS_ERR_PREFIX_BUSY,
+     "Another Mailwright is changing the registry of this Wine prefix and has not finished in time. Try "
+     "again when it has finished."},
     {IDS_APP_TITLE, "Brightfold Mailwright", kFixed},
     {IDS_DATABASE_FILE, "providers.lst", kFixed},
 };

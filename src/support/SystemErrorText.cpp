@@ -2,8 +2,10 @@
 // in the user's language.
 #include <iterator>
 
+#include "support/StringTable.h"
 #include "support/VeskCatalog.h"
 #include "support/VeskException.h"
+#include "support/WinTypes.h"
 
 namespace mailwright {
 namespace {
@@ -84,10 +86,24 @@ constexpr SystemText kSystemTexts[] = {
     {0x80070057, TranslatableText("system error", "The parameter is incorrect.")},
 };
 
+struct OwnText {
+    std::uint32_t code;
+    StringId text;
+};
+
+// The program's own codes, worded by the program.
+constexpr OwnText kOwnTexts[] = {
+    {ERROR_MW_NOT_REGULAR_FILE, IDS_ERR_NOT_REGULAR_FILE},
+    {ERROR_MW_HARD_LINKS, IDS_ERR_HARD_LINKS},
+    {ERROR_MW_PREFIX_BUSY, IDS_ERR_PREFIX_BUSY},
+};
+
 }  // namespace
 
 std::string GetSystemErrorText(std::uint32_t code) {
     if (code == 0) return {};
+    for (const OwnText& entry : kOwnTexts)
+        if (entry.code == code) return LoadString(entry.text) + "\r\n";
     for (const SystemText& entry : kSystemTexts)
         // Windows ends each system text with a line break.
         if (entry.code == code) return VeskCatalog::Translate("system error", entry.text) + "\r\n";

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <string>
+
+#include "support/VeskReplacementFile.h"
 
 namespace mailwright {
 
@@ -8,10 +11,10 @@ namespace mailwright {
 inline constexpr unsigned FILE_SHARE_READ = 1;
 inline constexpr unsigned FILE_SHARE_WRITE = 2;
 
-// Writes one file whole. The bytes go to a temporary file in the target's folder;
-// Close renames it over the target only when every write succeeded, so a reader
-// sees the old file or the new one, never a torn one. A file that existed keeps
-// its mode. A writer destroyed without a successful Close leaves the target untouched.
+// Writes one file whole, through a VeskReplacementFile with a name of its own: Close
+// puts the new file in the target's place only when every write succeeded, so a reader
+// sees the old file or the new one, never a torn one. A writer destroyed without a
+// successful Close leaves the target untouched. Failures set the thread's last error.
 class VeskFileWrite {
 public:
     VeskFileWrite(const std::string& fileName, unsigned shareMode);
@@ -24,7 +27,7 @@ public:
     VeskFileWrite& operator=(const VeskFileWrite&) = delete;
     virtual ~VeskFileWrite();
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_file != nullptr; }
 
     // Writes all bytes; false on a failed or short write, after which Close keeps the old file.
     bool Write(const void* data, std::size_t count);
@@ -35,12 +38,9 @@ public:
 
 private:
     void Open(const std::string& unixPath);
-    void Discard();
+    bool Succeeded(DWORD code);
 
-    int m_fd = -1;
-    bool m_failed = false;
-    std::string m_target;
-    std::string m_temporary;
+    std::unique_ptr<VeskReplacementFile> m_file;
 };
 
 }  // namespace mailwright

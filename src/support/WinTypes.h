@@ -66,10 +66,17 @@ inline constexpr LONG ERROR_REGISTRY_CORRUPT = 1015;
 inline constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
 inline constexpr LONG ERROR_KEY_DELETED = 1018;
 
+// The program's own codes, for failures that no Windows code describes; bit 29 marks a
+// code that an application defines. Their texts are the program's (GetSystemErrorText).
+inline constexpr LONG ERROR_MW_NOT_REGULAR_FILE = 0x20000001;
+inline constexpr LONG ERROR_MW_HARD_LINKS = 0x20000002;
+inline constexpr LONG ERROR_MW_PREFIX_BUSY = 0x20000003;
+
 // Message box styles (the low bits choose buttons, then icon, then modality flags).
 inline constexpr unsigned MB_OK = 0x0;
 inline constexpr unsigned MB_OKCANCEL = 0x1;
 inline constexpr unsigned MB_YESNO = 0x4;
+inline constexpr unsigned MB_RETRYCANCEL = 0x5;
 inline constexpr unsigned MB_TYPEMASK = 0xF;
 inline constexpr unsigned MB_ICONERROR = 0x10;
 inline constexpr unsigned MB_ICONQUESTION = 0x20;
@@ -83,6 +90,7 @@ inline constexpr unsigned MB_TOPMOST = 0x40000;
 // Dialog and message box results.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDRETRY = 4;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 

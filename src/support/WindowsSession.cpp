@@ -195,6 +195,8 @@ std::string WindowsSession::Architecture() const { return {}; }
 
 bool WindowsSession::IsWineRunning() const { return false; }
 
+bool WindowsSession::IsPrefixFolder(const std::string&) const { return false; }
+
 std::shared_ptr<WindowsSession> WindowsSession::Current() {
     std::lock_guard<std::mutex> lock(g_sessionMutex);
     if (!g_session) g_session = std::make_shared<WindowsSession>();

@@ -53,6 +53,9 @@ public:
     virtual std::string PrefixFolder() const;
     virtual std::string Architecture() const;
     virtual bool IsWineRunning() const;
+    // Whether a folder is this session's prefix (a process's $WINEPREFIX, say); the
+    // session without a prefix has none.
+    virtual bool IsPrefixFolder(const std::string& folder) const;
 
     // The Unix path of a Windows path, as Wine finds it: the drive through DriveRoot, each
     // existing component matched without regard to case, "." and ".." resolved. Relative

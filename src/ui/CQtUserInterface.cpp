@@ -54,6 +54,7 @@ struct BoxButton {
 constexpr BoxButton kOk[] = {{QMessageBox::Ok, IDOK}};
 constexpr BoxButton kOkCancel[] = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
 constexpr BoxButton kYesNo[] = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+constexpr BoxButton kRetryCancel[] = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
 constexpr BoxButton kYesNoCancel[] = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
 
 std::span<const BoxButton> ButtonsOf(unsigned style) {
@@ -61,6 +62,7 @@ std::span<const BoxButton> ButtonsOf(unsigned style) {
     case MB_OKCANCEL: return kOkCancel;
     case MB_YESNO: return kYesNo;
     case MB_YESNOCANCEL: return kYesNoCancel;
+    case MB_RETRYCANCEL: return kRetryCancel;
     default: return kOk;
     }
 }
@@ -89,6 +91,7 @@ int RunMessageBox(QMessageBox& box) {
     case QMessageBox::Ok: return IDOK;
     case QMessageBox::Yes: return IDYES;
     case QMessageBox::No: return IDNO;
+    case QMessageBox::Retry: return IDRETRY;
     default: return IDCANCEL;
     }
 }

@@ -1,5 +1,6 @@
 #include "writers/NewsgroupSettings.h"
 
+#include "detection/WinePrefixActivity.h"
 #include "support/IUserInterface.h"
 #include "support/StringTable.h"
 #include "support/VeskException.h"
@@ -10,6 +11,7 @@ namespace mailwright {
 bool ApplyNewsgroupSettings(CIdentityRegWriter& writer, const OsVersionInfo& version) {
     if (version.majorVersion == 6 && version.minorVersion == 0) writer.m_client = 1;
     if (version.majorVersion == 6 && version.minorVersion == 1) writer.m_client = 2;
+    if (!WinePrefixActivity::EnsureIdle()) return false;
     try {
         writer.WriteSettingsKeys();
     } catch (const Error::VeskException& e) {

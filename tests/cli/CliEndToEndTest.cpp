@@ -1,6 +1,8 @@
 // mailwright-cli create, detect and newsreader, run as programs against temporary prefixes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "registry/WineHiveStore.h"
 #include "testlib/LocalDiscovery.h"
 #include "testlib/MachineFixture.h"
@@ -51,7 +53,7 @@ protected:
         const DiscoverySettings local = m_net.Settings();
         std::vector<std::string> args{"create",       "--email",          address,           "--client",
                                       "outlook-express", "--nameserver", local.nameserver, "--autoconfig-url",
-                                      local.autoconfigUrl};
+                                      local.autoconfigUrl, "--isp-database-url", local.ispDatabaseUrl};
         args.insert(args.end(), more.begin(), more.end());
         return Cli(args);
     }
@@ -250,6 +252,38 @@ TEST_F(CliTest, NewsreaderOnXpNeedsTheOutlookExpressIdentity) {
     EXPECT_EQ(Get(std::string("Identities\\") + kIdentity + "\\Software\\Microsoft\\Outlook Express\\5.0\\Mail",
                   "Default_CodePage"),
               Dword(28592));
+}
+
+// The number of the line of `text` that begins with `line`.
+size_t LineNumberOf(const std::string& text, const std::string& line) {
+    const size_t at = text.find("\n" + line);
+    return at == std::string::npos ? 0 : static_cast<size_t>(std::count(text.begin(), text.begin() + at + 1, '\n')) + 1;
+}
+
+TEST_F(CliTest, SessionNamesEachLineWineSkipsOrReadsInPart) {
+    m_prefix.WriteUserHive(TempWinePrefix::UserKeys() + "\n[Software\\\\Odd] 1\n\"n\"=dword:123456789\n\"h\"=hex:zz\n" +
+                           "\n[Software\\\\Unclosed 1\n\"x\"=\"y\"\n");
+    const std::string text = m_prefix.Folder().ReadFile("user.reg");
+    const ProgramRun run = Cli({"session"});
+    EXPECT_EQ(0, run.status) << run.err;
+    const std::string file = m_prefix.Path() + "/user.reg: line ";
+    for (const auto& [line, expected] : {
+             std::pair<std::string, std::string>{"\"n\"=dword:", "expected dword: with 1 to 8 hex digits"},
+             {"\"h\"=hex:zz", "expected hex bytes of two digits separated by commas"},
+             {"[Software\\\\Unclosed", "expected a key line closed by ']' (in UTF-8)"},
+         }) {
+        const std::string shown = file + std::to_string(LineNumberOf(text, line)) + ": " + expected + "\n";
+        EXPECT_NE(std::string::npos, run.out.find(shown)) << shown << run.out;
+    }
+    EXPECT_NE(std::string::npos, run.out.find("Registry: 3 lines not read as written\n")) << run.out;
+    EXPECT_EQ(text, m_prefix.Folder().ReadFile("user.reg"));  // reading changes nothing
+}
+
+TEST_F(CliTest, SessionFailsWhenAHiveCannotBeReadAtAll) {
+    m_prefix.Folder().WriteFile("system.reg", "WINE REGISTRY Version 2\nnot a hive\n");
+    const ProgramRun run = Cli({"session"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos, run.err.find("system.reg: line 2: unrecognized line")) << run.err;
 }
 
 }  // namespace

@@ -18,6 +18,9 @@
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/RegistryFixture.h"
+#include "testlib/ScopedEnv.h"
+#include "testlib/TestMailServer.h"
+#include "support/StringTable.h"
 
 namespace mailwright {
 namespace {
@@ -55,14 +58,18 @@ protected:
         CRefCountPtr<CProvider> asking = NamedProvider("Asking", {"ask.example"});
         asking->m_askUserName = 1;
         asking->m_userNamePrompt = "Your customer number:";
-        WriteProviderDatabase({example, host, asking});
+        CRefCountPtr<CProvider> books = NamedProvider("Books", {"xn--bcher-kva.example", "xn--strae-oqa.example"});
+        books->m_pop3Server = "pop.xn--bcher-kva.example";
+        WriteProviderDatabase({example, host, asking, books});
     }
 
     // Discovery asks only the test's own servers.
     bool Create(const std::string& address, const std::string& name, std::int32_t client = MailClientOutlookExpress,
                 bool silent = false) {
         CMailAccountCreator creator(address, name, silent);
-        creator.SetDiscoverySettings(m_net.Settings(std::chrono::milliseconds(1500)));
+        DiscoverySettings settings = m_net.Settings(std::chrono::milliseconds(1500));
+        settings.connectTo = m_connectTo;
+        creator.SetDiscoverySettings(settings);
         return creator.Create(client);
     }
     StoredValue Get(const std::string& path, const char* name) {
@@ -84,6 +91,7 @@ protected:
     FakeProcessList m_processes{{"/sbin/init", "C:\\windows\\system32\\explorer.exe"}};
     Latch m_release;  // holds slow servers back; it outlives them
     LocalDiscovery m_net;
+    std::vector<std::string> m_connectTo;  // where probes of guessed servers go
 };
 
 TEST_F(CreatorTest, CreatesTheAccountAndShowsTheResult) {
@@ -157,6 +165,25 @@ TEST_F(CreatorTest, SubdomainsOfTheHostUseTheirOwnServers) {
     }
 }
 
+TEST_F(CreatorTest, InternationalDomainsAreLookedUpByTheirALabel) {
+    const struct {
+        const char* address;
+        const char* pop3Server;
+    } cases[] = {
+        {"jan@bücher.example", "pop.xn--bcher-kva.example"},
+        {"jan@BÜCHER.Example", "pop.xn--bcher-kva.example"},
+        {"jan@Straße.example", "pop.xn--bcher-kva.example"},  // ß kept, not made "ss"
+        {"jan@zażółć.home.pl", "xn--za-6ja4f8n1l.home.pl"},   // the host's servers in the DNS's form
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        ASSERT_TRUE(Create(c.address, ""));
+        const std::string key = DefaultAccountKey();
+        EXPECT_EQ(Get(key, "POP3 Server"), Sz(c.pop3Server));
+        EXPECT_EQ(Get(key, "SMTP Email Address"), Sz(c.address));  // the address stays as typed
+    }
+}
+
 TEST_F(CreatorTest, UnknownDomainIsToldEvenWhenSilent) {
     for (bool silent : {false, true}) {
         m_ui->ClearCalls();
@@ -198,6 +225,48 @@ TEST_F(CreatorTest, DiscoveredSettingsMakeTheAccountAndTheResultSaysWhere) {
         EXPECT_EQ(Calls()[1].kind, UiCall::Result);
         EXPECT_EQ(Calls()[1].text, kCreated + "\n" + c.origin + "\n" + kPassword + c.comment);
     }
+}
+
+TEST_F(CreatorTest, EachLaterSourceMakesTheAccountAndTheResultSaysWhichOne) {
+    // Only SRV records; only a listing in the ISP database; only an MX at a hosting firm
+    // that publishes a file; nothing but working servers under common names.
+    m_net.SetSrv("_pop3s._tcp.srv.test", {{0, 0, 995, "pop.hoster.test"}});
+    m_net.SetSrv("_submissions._tcp.srv.test", {{0, 0, 465, "smtp.hoster.test"}});
+    m_net.SetIspDatabaseFile("listed.test", ClientConfigXml());
+    m_net.SetMx("hosted.test", {{10, "mx.hoster.test"}});
+    m_net.SetClientConfig("hoster.test", ClientConfigXml("pop.hoster.test"));
+    ScopedEnv trust("SSL_CERT_FILE", TestCertificates::MailAuthority().c_str());
+    const TestMailServer pop3(TestMailServer::Behaviour::Pop3Tls), smtp(TestMailServer::Behaviour::SmtpStartTls);
+    m_net.SetAddress({"mail.guess.test", "smtp.guess.test"});
+    m_connectTo = {pop3.ConnectTo("mail.guess.test", 995), smtp.ConnectTo("smtp.guess.test", 587)};
+    const struct {
+        const char* address;
+        const char* pop3Server;
+        const char* userName;
+        StringId origin;
+        const char* by;
+    } cases[] = {
+        {"jan@srv.test", "pop.hoster.test", "jan@srv.test", IDS_FOUND_SERVICE_RECORDS, "srv.test"},
+        {"jan@listed.test", "pop.listed.test", "jan", IDS_FOUND_ISP_DATABASE, "listed.test"},
+        {"jan@hosted.test", "pop.hoster.test", "jan", IDS_FOUND_MAIL_HOST_SETTINGS, "hoster.test"},
+        {"jan@guess.test", "mail.guess.test", "jan@guess.test", IDS_FOUND_BY_GUESSING, "guess.test"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        m_ui->ClearCalls();
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(Create(c.address, ""));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        const std::string key = DefaultAccountKey();
+        EXPECT_EQ(Get(key, "POP3 Server"), Sz(c.pop3Server));
+        EXPECT_EQ(Get(key, "POP3 User Name"), Sz(c.userName));
+        ASSERT_EQ(Calls().size(), 2u);
+        std::string origin = LoadString(c.origin);
+        for (std::size_t at = origin.find("%s"); at != std::string::npos; at = origin.find("%s")) origin.replace(at, 2, c.by);
+        EXPECT_EQ(Calls()[1].text, kCreated + "\n" + origin + "\n" + kPassword);
+    }
+    EXPECT_EQ(Get(DefaultAccountKey(), "SMTP Server"), Sz("smtp.guess.test"));
+    EXPECT_EQ(Get(DefaultAccountKey(), "SMTP Port"), Dword(587));
 }
 
 TEST_F(CreatorTest, CancelledDiscoveryEndsWithoutAWord) {

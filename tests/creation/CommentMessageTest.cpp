@@ -2,6 +2,7 @@
 
 #include "creation/CommentMessage.h"
 #include "testlib/FakeProcessList.h"
+#include "testlib/MemorySession.h"
 
 using namespace mailwright;
 using namespace mailwright::testing;
@@ -16,6 +17,7 @@ const std::string kUserAndPassword =
 }  // namespace
 
 TEST(CommentMessage, HintOnlyForTheRunningClientOfTheAccount) {
+    ScopedMemorySession session;  // the session whose Wine runs the fake processes
     const struct {
         const char* running;
         MailClientKind client;

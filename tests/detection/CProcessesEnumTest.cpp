@@ -1,15 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
 
 #include "detection/CProcessesEnum.h"
 #include "support/VeskException.h"
 #include "testlib/FakeProcessList.h"
+#include "testlib/MemorySession.h"
 
 using namespace mailwright;
 using namespace mailwright::testing;
 
 TEST(RunningClients, MatchTheBareExecutableNameWithoutRegardToCase) {
+    ScopedMemorySession session;  // whose Wine runs the fake processes
     const struct {
         const char* argv0;
         bool outlook, outlookExpress, windowsMail;
@@ -31,6 +41,7 @@ TEST(RunningClients, MatchTheBareExecutableNameWithoutRegardToCase) {
 }
 
 TEST(RunningClients, CommandNameServesWhenTheCommandLineIsEmpty) {
+    ScopedMemorySession session;  // whose Wine runs the fake processes
     FakeProcessList processes({"/sbin/init"});
     processes.AddKernelStyle("msimn.exe");
     EXPECT_TRUE(IsOutlookExpressRunning());
@@ -38,6 +49,7 @@ TEST(RunningClients, CommandNameServesWhenTheCommandLineIsEmpty) {
 
 // A process that ends while the list is read is passed over, not an error.
 TEST(RunningClients, AProcessThatEndsMeanwhileIsPassedOver) {
+    ScopedMemorySession session;  // whose Wine runs the fake processes
     FakeProcessList processes({"/sbin/init"});
     processes.AddEnding();
     processes.AddKernelStyle("msimn.exe");
@@ -51,11 +63,28 @@ TEST(RunningClients, AProcessThatEndsMeanwhileIsPassedOver) {
     EXPECT_EQ(found, (std::vector<std::string>{"/sbin/init", "msimn.exe"}));
 }
 
-TEST(RunningClients, RealProcessListHasNoMailClient) {
-    CProcessesEnum processes;
-    processes.Enumerate();
-    EXPECT_FALSE(processes.GetExeFiles().empty());
-    EXPECT_FALSE(IsOutlookRunning());
+// A process started the way Wine starts a Windows program, its .exe's Windows path as
+// argv[0], shows in the real process list while it runs and is gone once it ended.
+TEST(RunningClients, TheRealProcessListShowsAProgramStartedAsWineDoes) {
+    const std::string exe =
+        "C:\\Program Files\\Microsoft Office\\Office16 test " + std::to_string(::getpid()) + "\\OUTLOOK.EXE";
+    char* const argv[] = {const_cast<char*>(exe.c_str()), const_cast<char*>("30"), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(::posix_spawn(&child, "/bin/sleep", nullptr, nullptr, argv, environ), 0);
+    const auto listed = [&] {
+        CProcessesEnum processes;
+        processes.Enumerate();
+        const auto& found = processes.GetExeFiles();
+        return std::find(found.begin(), found.end(), exe) != found.end();
+    };
+    // The new process shows its own command line once exec has replaced ours.
+    bool seen = false;
+    for (int i = 0; i < 200 && !(seen = listed()); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(IsOutlookRunning());
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_FALSE(listed());
 }
 
 TEST(RunningClients, AnUnreadableProcessListThrows) {

@@ -182,10 +182,19 @@ TEST(WinePrefixSession, FindsThePrefixAsWineDoes) {
     }
     ScopedEnv wine("WINEPREFIX", nullptr);
     ScopedEnv homeVariable("HOME", home.Path().c_str());
+    ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv data("XDG_DATA_HOME", nullptr);
     std::filesystem::create_directories(home.Sub(".wine"));
     EXPECT_EQ(std::nullopt, WinePrefixSession::FindPrefix());  // a folder without a registry
     home.WriteFile(".wine/system.reg", "WINE REGISTRY Version 2\n");
+    EXPECT_EQ(std::nullopt, WinePrefixSession::FindPrefix());  // half a registry
+    home.WriteFile(".wine/user.reg", "WINE REGISTRY Version 2\n");
     EXPECT_EQ(home.Sub(".wine"), WinePrefixSession::FindPrefix());
+    // Without $WINEPREFIX the only prefix found serves, wherever its launcher keeps it.
+    std::filesystem::rename(home.Sub(".wine"), home.Sub("bottle"));
+    std::filesystem::create_directories(home.Sub(".local/share/bottles/bottles"));
+    std::filesystem::rename(home.Sub("bottle"), home.Sub(".local/share/bottles/bottles/Office"));
+    EXPECT_EQ(home.Sub(".local/share/bottles/bottles/Office"), WinePrefixSession::FindPrefix());
 }
 
 TEST(WinePrefixSession, FromEnvironmentMakesTheSessionOfThePrefixFound) {

@@ -141,7 +141,7 @@ TEST(CProviderSource, ErrorsNameTheLineAndWhatWasExpected) {
         int line;
         const char* expected;
     } cases[] = {
-        {"TOML syntax", replace("name = \"P\"", "name = \"P"), 3, ""},
+        {"TOML syntax", replace("name = \"P\"", "name = \"P"), 3, "Error while parsing string"},
         {"no version", "[[provider]]\n" + body, 1, "missing key \"format_version\""},
         {"version 0", replace("format_version = 1", "format_version = 0"), 1, "format_version: expected an integer from 1"},
         {"no providers", "format_version = 1\n", 1, "missing key \"provider\""},

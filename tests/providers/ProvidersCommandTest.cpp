@@ -12,6 +12,7 @@
 #include "support/EmbeddedResource.h"
 #include "testlib/LocalDiscovery.h"
 #include "testlib/TempFolder.h"
+#include "testlib/TestMailServer.h"
 
 extern char** environ;
 
@@ -28,8 +29,9 @@ struct Result {
 
 // Runs the CLI in a session without a Wine prefix whose Application Data folder is
 // `data` (so that nothing of the machine's own folders is touched).
-Result RunCli(const TempFolder& data, const std::vector<std::string>& args) {
+Result RunCli(const TempFolder& data, const std::vector<std::string>& args, const std::vector<std::string>& moreEnv = {}) {
     std::vector<std::string> env = {"HOME=" + data.Path(), "XDG_DATA_HOME=" + data.Path(), "PATH=/usr/bin:/bin"};
+    env.insert(env.end(), moreEnv.begin(), moreEnv.end());
     std::vector<std::string> argv = {MW_BINARY_DIR "/src/mailwright-cli", "providers"};
     argv.insert(argv.end(), args.begin(), args.end());
     const auto pointers = [](std::vector<std::string>& strings) {
@@ -195,7 +197,8 @@ TEST(ProvidersCommand, DiscoverPrintsTheRecordAndHowItWasFound) {
     net.SetClientConfig("other.test", ClientConfigXml());
     const DiscoverySettings local = net.Settings();
     const auto discover = [&](const std::string& domain) {
-        return RunCli(tmp, {"discover", "--nameserver", local.nameserver, "--autoconfig-url", local.autoconfigUrl, domain});
+        return RunCli(tmp, {"discover", "--nameserver", local.nameserver, "--autoconfig-url", local.autoconfigUrl,
+                            "--isp-database-url", local.ispDatabaseUrl, domain});
     };
 
     const Result byMx = discover("company.test");
@@ -231,6 +234,86 @@ TEST(ProvidersCommand, DiscoverPrintsTheRecordAndHowItWasFound) {
                                                 {"discover", "--autoconfig-url", "file:///{domain}", "x.test"},
                                                 {"discover"}})
         EXPECT_EQ(RunCli(tmp, bad).status, 2) << bad[1];
+}
+
+namespace {
+
+// A record of the source format with these servers, the SMTP one with TLS from the first byte.
+std::string SourceRecord(const std::string& name, const std::string& pop3, const std::string& smtp) {
+    return "[[provider]]\nname = \"" + name + "\"\nlayout = 2\ndomains = [\"" + name + ".test\"]\n"
+           "pop3 = { server = \"" + pop3 + "\", port = 995, ssl = true }\n"
+           "smtp = { server = \"" + smtp + "\", port = 465, ssl = true, auth = true }\n"
+           "user_name_is_email = true\nask_user_name = false\n";
+}
+
+}  // namespace
+
+TEST(ProvidersCommand, CheckReportsEachRecordsServersAndFailsForAnyThatDoesNotAnswer) {
+    TempFolder tmp;
+    using Behaviour = TestMailServer::Behaviour;
+    const TestMailServer pop3(Behaviour::Pop3Tls), smtp(Behaviour::SmtpTls), plain(Behaviour::PlainPop3);
+    const std::vector<std::string> seam = {"--connect-to", pop3.ConnectTo("pop.guess.test", 995), "--connect-to",
+                                           smtp.ConnectTo("smtp.guess.test", 465), "--connect-to",
+                                           plain.ConnectTo("old.guess.test", 995)};
+    const std::vector<std::string> trust = {"SSL_CERT_FILE=" + TestCertificates::MailAuthority()};
+    tmp.WriteFile("good.toml", "format_version = 1\n" + SourceRecord("good", "pop.guess.test", "smtp.guess.test") +
+                                   SourceRecord("also", "pop.guess.test", "smtp.guess.test"));
+    tmp.WriteFile("bad.toml", "format_version = 1\n" + SourceRecord("good", "pop.guess.test", "smtp.guess.test") +
+                                  SourceRecord("moved", "old.guess.test", "smtp.guess.test"));
+    std::vector<std::string> args = {"check", tmp.Sub("good.toml")};
+    args.insert(args.end(), seam.begin(), seam.end());
+
+    const Result good = RunCli(tmp, args, trust);
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_EQ(good.out.rfind("good (good.test)\n  pop3s://pop.guess.test:995: answered \"+OK test POP3 server ready\"; "
+                             "certificate valid for the host, expires Nov 17 11:07:04 2126 GMT; sign-on: USER PLAIN LOGIN\n"
+                             "  smtps://smtp.guess.test:465: answered \"220 test.smtp ESMTP ready\"; certificate valid "
+                             "for the host, expires Nov 17 11:07:04 2126 GMT; sign-on: PLAIN LOGIN\nalso (also.test)\n",
+                             0),
+              0u)
+        << good.out;
+    EXPECT_NE(good.err.find("2 records, 0 with servers that failed"), std::string::npos) << good.err;
+    // A server that two records share is asked once.
+    EXPECT_EQ(pop3.Connections(), 1);
+
+    args[1] = tmp.Sub("bad.toml");
+    const Result bad = RunCli(tmp, args, trust);
+    EXPECT_EQ(bad.status, 1) << bad.err;
+    EXPECT_NE(bad.out.find("moved (moved.test): FAILED\n  pop3s://old.guess.test:995: FAILED: "), std::string::npos)
+        << bad.out;
+    EXPECT_NE(bad.err.find("2 records, 1 with servers that failed"), std::string::npos) << bad.err;
+
+    // Without the test authority the certificates are not accepted.
+    EXPECT_EQ(RunCli(tmp, args).status, 1);
+    EXPECT_EQ(RunCli(tmp, {"check", "--parallel", "0"}).status, 2);
+}
+
+TEST(ProvidersCommand, DiscoverWithCheckReportsTheGuessedServers) {
+    TempFolder tmp;
+    LocalDiscovery net;
+    using Behaviour = TestMailServer::Behaviour;
+    const TestMailServer pop3(Behaviour::Pop3Tls), smtp(Behaviour::SmtpStartTls);
+    net.SetAddress({"pop.guess.test", "smtp.guess.test"});
+    const DiscoverySettings local = net.Settings();
+    const Result found = RunCli(tmp,
+                                {"discover", "--nameserver", local.nameserver, "--autoconfig-url", local.autoconfigUrl,
+                                 "--isp-database-url", local.ispDatabaseUrl, "--connect-to",
+                                 pop3.ConnectTo("pop.guess.test", 995), "--connect-to",
+                                 smtp.ConnectTo("smtp.guess.test", 587), "--check", "guess.test"},
+                                {"SSL_CERT_FILE=" + TestCertificates::MailAuthority()});
+    ASSERT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(found.out.rfind("# Found: common server names of guess.test that answered (POP3 pop3s://pop.guess.test:995, "
+                              "SMTP smtp://smtp.guess.test:587 (STARTTLS))\n# Check: pop3s://pop.guess.test:995: answered",
+                              0),
+              0u)
+        << found.out;
+    EXPECT_NE(found.out.find("# Check: smtp://smtp.guess.test:587 (STARTTLS): answered \"220 test.smtp ESMTP ready\"; "
+                             "certificate valid for the host, expires Nov 17 11:07:04 2126 GMT; sign-on: PLAIN\n"),
+              std::string::npos)
+        << found.out;
+    EXPECT_NE(found.out.find("smtp = { server = \"smtp.guess.test\", port = 587, ssl = true"), std::string::npos)
+        << found.out;
+    EXPECT_NE(found.err.find("guess: pop3s://pop.guess.test:995: answered"), std::string::npos) << found.err;
 }
 
 namespace {

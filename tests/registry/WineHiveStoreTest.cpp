@@ -129,37 +129,45 @@ TEST_F(WineHiveStoreTest, AHiveNotLaidOutAsWinesFailsAndIsNeverWritten) {
     EXPECT_EQ(broken, m_prefix.ReadFile("user.reg"));
 }
 
-TEST_F(WineHiveStoreTest, ADamagedKeyLineFailsTheLookupsThatNeedItAndEveryChange) {
-    const std::string text = "WINE REGISTRY Version 2\n\n[Software\\\\Good] 1\n\"n\"=dword:00000001\n"
-                             "\n[Software\\\\Bad\\\\\\\\Empty] 1\n";
+// Wine skips a key line it cannot read, and the lines up to the next key with it; it
+// reads a run of separators as one.
+TEST_F(WineHiveStoreTest, AKeyLineWineCannotReadIsSkippedAndKept) {
+    const std::string skipped = "\n[Software\\\\Bad\\\\Unclosed 1\n\"x\"=\"y\"\n";
+    const std::string text = "WINE REGISTRY Version 2\n\n[Software\\\\Good] 1\n\"n\"=dword:00000001\n" + skipped +
+                             "\n[Software\\\\Bad\\\\\\\\Empty] 1\n\"e\"=dword:00000002\n";
     m_prefix.WriteFile("user.reg", text);
     auto store = Store();
     EXPECT_EQ(1u, ReadDword(store, "Software\\Good", "n"));
+    EXPECT_EQ(2u, ReadDword(store, "Software\\Bad\\Empty", "e"));
     CRegistryKey key(store);
-    EXPECT_EQ(ERROR_BADDB, key.OpenKey(HKEY_CURRENT_USER, "Software\\Bad", KEY_READ));
-    EXPECT_EQ(ERROR_BADDB, key.OpenKey(HKEY_CURRENT_USER, "Software", KEY_READ));  // the key is below it
-    EXPECT_NE(std::string::npos, store->HiveProblem().find("user.reg: line 6: an empty key name"));
-    // A change needs the whole hive.
-    EXPECT_EQ(ERROR_BADDB, WriteDword(store, "Software\\Good", "m", 2));
-    EXPECT_EQ(text, m_prefix.ReadFile("user.reg"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.OpenKey(HKEY_CURRENT_USER, "Software\\Bad\\Unclosed", KEY_READ));
+    EXPECT_EQ("", store->HiveProblem());
+    // The key before the skipped lines is written anew; the lines stay.
+    ASSERT_EQ(ERROR_SUCCESS, WriteDword(store, "Software\\Good", "m", 2));
+    const std::string written = m_prefix.ReadFile("user.reg");
+    EXPECT_NE(std::string::npos, written.find(skipped)) << written;
+    EXPECT_EQ(2u, ReadDword(Store(), "Software\\Good", "m"));
+    EXPECT_EQ(2u, ReadDword(Store(), "Software\\Bad\\Empty", "e"));
 }
 
-TEST_F(WineHiveStoreTest, AKeyWithDamagedValuesFailsWhereItIsUsedAndKeepsItsLines) {
-    const std::string damaged = "\n[Software\\\\Damaged] 1\n\"x\"=dword:nothex\n";
-    m_prefix.WriteFile("user.reg", "WINE REGISTRY Version 2\n" + damaged);
+TEST_F(WineHiveStoreTest, AKeyWithMalformedValuesReadsThemAsWineDoesAndKeepsTheirLines) {
+    const std::string malformed = "\"x\"=dword:123456789\n\"z\"=hex:zz\n";
+    m_prefix.WriteFile("user.reg", "WINE REGISTRY Version 2\n\n[Software\\\\Damaged] 1\n" + malformed);
     auto store = Store();
+    EXPECT_EQ(0x23456789u, ReadDword(store, "Software\\Damaged", "x"));
     CRegistryKey key(store);
     ASSERT_EQ(ERROR_SUCCESS, key.OpenKey(HKEY_CURRENT_USER, "Software\\Damaged", KEY_READ | KEY_WRITE));
-    DWORD value = 0;
-    EXPECT_EQ(ERROR_BADDB, key.ReadDword("x", value));
-    EXPECT_EQ(ERROR_BADDB, key.WriteDword("y", 1));
-    CRegistryKey below(store);
-    EXPECT_EQ(ERROR_BADDB, below.CreateKey(HKEY_CURRENT_USER, "Software\\Damaged\\Below", KEY_READ | KEY_WRITE));
-    EXPECT_NE(std::string::npos, store->HiveProblem().find("user.reg: line 4"));
-    // The rest of the hive is written; the damaged key's lines stay as they were.
-    ASSERT_EQ(ERROR_SUCCESS, WriteDword(store, "Software\\Other", "n", 1));
-    EXPECT_NE(std::string::npos, m_prefix.ReadFile("user.reg").find(damaged));
-    EXPECT_EQ(1u, ReadDword(Store(), "Software\\Other", "n"));
+    DWORD type = 0xdeadbeef, size = 0xdeadbeef;
+    EXPECT_EQ(ERROR_SUCCESS, key.QueryValue("z", &type, nullptr, &size));
+    EXPECT_EQ(REG_NONE, type);
+    EXPECT_EQ(0u, size);
+    ASSERT_EQ(ERROR_SUCCESS, key.WriteDword("y", 1));
+    const std::string written = m_prefix.ReadFile("user.reg");
+    EXPECT_NE(std::string::npos, written.find("\"x\"=dword:123456789\n\"y\"=dword:00000001\n\"z\"=hex:zz\n")) << written;
+    EXPECT_EQ(1u, ReadDword(Store(), "Software\\Damaged", "y"));
+    // A value the program writes replaces the line it was read from.
+    ASSERT_EQ(ERROR_SUCCESS, key.WriteDword("x", 5));
+    EXPECT_NE(std::string::npos, m_prefix.ReadFile("user.reg").find("\"x\"=dword:00000005\n"));
 }
 
 TEST_F(WineHiveStoreTest, WritesAreRefusedWhileWineRunsThePrefix) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "support/VeskFileWrite.h"
+#include "testlib/ScopedUnprivilegedFiles.h"
 #include "testlib/TempFolder.h"
 
 using namespace mailwright;
@@ -69,12 +70,21 @@ TEST(VeskFileWrite, FailsInAMissingOrReadOnlyFolder) {
     EXPECT_FALSE(missing.Write("x", 1));
     EXPECT_FALSE(missing.Close());
 
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     session.Data().WriteFile("ro/keep", "old");
     ::chmod(session.Data().Sub("ro").c_str(), 0555);
-    VeskFileWrite readOnly(ZPath(session.Data().Sub("ro/keep")), FILE_SHARE_READ);
-    EXPECT_FALSE(readOnly.IsOpen());
+    ScopedUnprivilegedFiles::GiveAway(session.Data().Path());
+    {
+        ScopedUnprivilegedFiles unprivileged;
+        ASSERT_EQ(session.Data().ReadFile("ro/keep"), "old") << "the test folder is out of the user's reach";
+        VeskFileWrite readOnly(ZPath(session.Data().Sub("ro/keep")), FILE_SHARE_READ);
+        EXPECT_FALSE(readOnly.IsOpen());
+        EXPECT_FALSE(readOnly.Write("new", 3));
+        EXPECT_FALSE(readOnly.Close());
+    }
     EXPECT_EQ(session.Data().ReadFile("ro/keep"), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(session.Data().Sub("ro")),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 // A file size limit makes the system write only part of the bytes and then fail,

@@ -75,4 +75,8 @@ std::string DatabaseBytes(const std::vector<CRefCountPtr<CProvider>>& providers)
 
 std::string AccessDenied(const std::string& text) { return "Access is denied. (0x5)\n\n" + text; }
 
+std::string FileTooLarge(const std::string& text) {
+    return "The file size exceeds the limit allowed and cannot be saved. (0xdf)\n\n" + text;
+}
+
 }  // namespace mailwright::testing

@@ -50,5 +50,7 @@ std::unique_ptr<Error::VeskException> Thrown(Step step) {
 
 // The message of a registry failure with code 5, as the error box shows it.
 std::string AccessDenied(const std::string& text);
+// The same for a file that may not grow past the size limit (a disk that is full).
+std::string FileTooLarge(const std::string& text);
 
 }  // namespace mailwright::testing

@@ -23,7 +23,44 @@ std::string ReplyHead(const TestDnsServer::Query& query, int rcode, unsigned ans
     return reply;
 }
 
+// The start of an answer record for the question's name, up to its data length.
+void PutRecordHead(std::string& reply, unsigned type) {
+    reply += "\xC0\x0C";  // the question's name
+    PutShort(reply, type);
+    PutShort(reply, 1);
+    reply += std::string("\0\0\x0E\x10", 4);  // an hour
+}
+
 }  // namespace
+
+std::string DnsReply::SrvAnswer(const TestDnsServer::Query& query, const std::vector<Srv>& records) {
+    std::string reply = ReplyHead(query, 0, static_cast<unsigned>(records.size()));
+    for (const Srv& srv : records) {
+        PutRecordHead(reply, kTypeSrv);
+        const std::string target = EncodeName(srv.target);
+        PutShort(reply, static_cast<unsigned>(6 + target.size()));
+        PutShort(reply, static_cast<unsigned>(srv.priority));
+        PutShort(reply, static_cast<unsigned>(srv.weight));
+        PutShort(reply, static_cast<unsigned>(srv.port));
+        reply += target;
+    }
+    return reply;
+}
+
+std::string DnsReply::AddressAnswer(const TestDnsServer::Query& query, const std::vector<std::string>& addresses) {
+    std::string reply = ReplyHead(query, 0, static_cast<unsigned>(addresses.size()));
+    for (const std::string& address : addresses) {
+        PutRecordHead(reply, kTypeA);
+        PutShort(reply, 4);
+        std::size_t from = 0;
+        for (int part = 0; part < 4; ++part) {
+            const std::size_t dot = address.find('.', from);
+            reply += static_cast<char>(std::stoi(address.substr(from, dot - from)));
+            from = dot + 1;
+        }
+    }
+    return reply;
+}
 
 std::string DnsReply::EncodeName(const std::string& name) {
     std::string encoded;

@@ -88,10 +88,4 @@ LONG FaultyRegistry::EnumValue(const RegistryKeyPath& key, DWORD index, std::u16
     return m_inner->EnumValue(key, index, name, type, data);
 }
 
-LONG FaultyRegistry::CommitTransaction() {
-    if (m_commitFailure == ERROR_SUCCESS) return m_inner->CommitTransaction();
-    m_inner->AbandonTransaction();
-    return std::exchange(m_commitFailure, ERROR_SUCCESS);
-}
-
 }  // namespace mailwright::testing

@@ -21,9 +21,6 @@ public:
     void FailWrite(const std::string& valueName, LONG code, const std::string& pathTail = "", int passes = 0);
     // Writing the value throws std::bad_alloc, as a failing allocation would.
     void ThrowOnWrite(const std::string& valueName);
-    // The commit of the next transaction fails with `code` (a disk that is full, say):
-    // the inner store abandons it.
-    void FailCommit(LONG code) { m_commitFailure = code; }
 
     LONG OpenKey(const RegistryKeyPath& key) override;
     LONG CreateKey(const RegistryKeyPath& key) override;
@@ -36,7 +33,7 @@ public:
     LONG EnumValue(const RegistryKeyPath& key, DWORD index, std::u16string& name, DWORD& type,
                    std::vector<std::uint8_t>& data) override;
     LONG BeginTransaction() override { return m_inner->BeginTransaction(); }
-    LONG CommitTransaction() override;
+    LONG CommitTransaction() override { return m_inner->CommitTransaction(); }
     void AbandonTransaction() override { m_inner->AbandonTransaction(); }
 
 private:
@@ -53,7 +50,6 @@ private:
 
     std::shared_ptr<RegistryStore> m_inner;
     std::vector<Rule> m_rules;
-    LONG m_commitFailure = ERROR_SUCCESS;
 };
 
 }  // namespace mailwright::testing

@@ -17,6 +17,27 @@ void LocalDiscovery::SetMx(const std::string& domain, std::vector<DnsReply::Mx> 
     });
 }
 
+void LocalDiscovery::SetSrv(const std::string& name, std::vector<DnsReply::Srv> records) {
+    SetDnsHandler(name, [records](const TestDnsServer::Query& query) -> std::optional<std::string> {
+        if (query.type != DnsReply::kTypeSrv) return DnsReply::Answer(query, {});
+        return DnsReply::SrvAnswer(query, records);
+    });
+}
+
+void LocalDiscovery::SetAddress(const std::vector<std::string>& hosts) {
+    std::lock_guard lock(m_mutex);
+    for (const std::string& host : hosts) {
+        m_typedDnsHandlers[{host, DnsReply::kTypeA}] = [](const TestDnsServer::Query& query) -> std::optional<std::string> {
+            return DnsReply::AddressAnswer(query, {"127.0.0.1"});
+        };
+        // The name exists: its other records are empty answers, unless the test gave some.
+        if (!m_dnsHandlers.count(host))
+            m_dnsHandlers[host] = [](const TestDnsServer::Query& query) -> std::optional<std::string> {
+                return DnsReply::Answer(query, {});
+            };
+    }
+}
+
 void LocalDiscovery::SetDnsHandler(const std::string& domain, DnsHandler handler) {
     std::lock_guard lock(m_mutex);
     m_dnsHandlers[domain] = std::move(handler);
@@ -33,8 +54,14 @@ void LocalDiscovery::SetHttpHandler(const std::string& domain, HttpHandler handl
     m_httpHandlers[domain] = std::move(handler);
 }
 
+void LocalDiscovery::SetIspDatabaseFile(const std::string& domain, std::string body) {
+    SetHttpHandler("ispdb/" + domain, [body](const httplib::Request&, httplib::Response& response) {
+        response.set_content(body, "text/xml");
+    });
+}
+
 DiscoverySettings LocalDiscovery::Settings(std::chrono::milliseconds timeLimit) const {
-    return {m_dns.Address(), m_http.Url("/{domain}/config-v1.1.xml"), timeLimit};
+    return {m_dns.Address(), m_http.Url("/{domain}/config-v1.1.xml"), timeLimit, m_http.Url("/ispdb/{domain}"), {}};
 }
 
 std::vector<std::string> LocalDiscovery::Requests() const {
@@ -46,8 +73,10 @@ std::optional<std::string> LocalDiscovery::AnswerDns(const TestDnsServer::Query&
     DnsHandler handler;
     {
         std::lock_guard lock(m_mutex);
+        const auto typed = m_typedDnsHandlers.find({query.name, query.type});
         const auto found = m_dnsHandlers.find(query.name);
-        if (found != m_dnsHandlers.end()) handler = found->second;
+        if (typed != m_typedDnsHandlers.end()) handler = typed->second;
+        else if (found != m_dnsHandlers.end()) handler = found->second;
     }
     return handler ? handler(query) : DnsReply::Error(query, DnsReply::kNameError);
 }
@@ -57,7 +86,8 @@ void LocalDiscovery::AnswerHttp(const httplib::Request& request, httplib::Respon
     {
         std::lock_guard lock(m_mutex);
         m_requests.push_back(request.target);
-        const std::string domain = request.path.substr(1, request.path.find('/', 1) - 1);
+        std::string domain = request.path.substr(1, request.path.find('/', 1) - 1);
+        if (domain == "ispdb") domain = request.path.substr(1);
         const auto found = m_httpHandlers.find(domain);
         if (found != m_httpHandlers.end()) handler = found->second;
     }

@@ -25,12 +25,19 @@ public:
     LocalDiscovery();
 
     void SetMx(const std::string& domain, std::vector<DnsReply::Mx> exchangers);
+    // SRV records of a name such as "_pop3s._tcp.company.test".
+    void SetSrv(const std::string& name, std::vector<DnsReply::Srv> records);
+    // An A record (127.0.0.1) for each host; other types of these names have no records.
+    void SetAddress(const std::vector<std::string>& hosts);
     void SetDnsHandler(const std::string& domain, DnsHandler handler);
     // The clientConfig file the domain publishes (status 200).
     void SetClientConfig(const std::string& domain, std::string body);
     void SetHttpHandler(const std::string& domain, HttpHandler handler);
+    // The ISP database's file for the domain (status 200), at /ispdb/DOMAIN.
+    void SetIspDatabaseFile(const std::string& domain, std::string body);
 
-    // Settings that send discovery here; the file of a domain is at /DOMAIN/config-v1.1.xml.
+    // Settings that send discovery here; the file of a domain is at /DOMAIN/config-v1.1.xml,
+    // the ISP database at /ispdb/DOMAIN.
     DiscoverySettings Settings(std::chrono::milliseconds timeLimit = DiscoverySettings::kTimeLimit) const;
 
     // What the web server was asked for: each request's path and query, in order.
@@ -43,6 +50,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::map<std::string, DnsHandler> m_dnsHandlers;
+    std::map<std::pair<std::string, int>, DnsHandler> m_typedDnsHandlers;  // before the name's own
     std::map<std::string, HttpHandler> m_httpHandlers;
     std::vector<std::string> m_requests;
     // Last: the servers stop before the tables they answer from go.

@@ -1,5 +1,7 @@
 #include "testlib/MemorySession.h"
 
+#include "testlib/FakeProcessList.h"
+
 #include "registry/MemoryRegistry.h"
 
 namespace mailwright::testing {
@@ -15,6 +17,9 @@ public:
         info = *m_version;
         return true;
     }
+
+    // The Wine processes of a fake process list run in this session.
+    bool IsPrefixFolder(const std::string& folder) const override { return folder == FakeProcessList::kWinePrefix; }
 
     std::optional<OsVersionInfo> m_version;
     std::shared_ptr<RegistryStore> m_store;

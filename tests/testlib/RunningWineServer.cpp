@@ -1,6 +1,7 @@
 #include "testlib/RunningWineServer.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +11,9 @@
 
 namespace mailwright::testing {
 
-RunningWineServer::RunningWineServer(const std::string& prefixFolder) : m_prefix(prefixFolder) {
+RunningWineServer::RunningWineServer(const std::string& prefixFolder) : RunningWineServer(prefixFolder, -1) {}
+
+RunningWineServer::RunningWineServer(const std::string& prefixFolder, int lifetimeMs) : m_prefix(prefixFolder) {
     struct stat st;
     if (::stat(prefixFolder.c_str(), &st) != 0) throw std::runtime_error("no prefix folder");
     char server[64];
@@ -33,8 +36,8 @@ RunningWineServer::RunningWineServer(const std::string& prefixFolder) : m_prefix
         lock.l_whence = SEEK_SET;
         const char ok = (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) ? 1 : 0;
         (void)!::write(ready[1], &ok, 1);
-        char byte;
-        (void)!::read(stop[0], &byte, 1);  // until the parent closes its end
+        pollfd parent = {stop[0], POLLIN, 0};
+        (void)!::poll(&parent, 1, lifetimeMs);  // until the parent closes its end, or the lifetime ends
         ::_exit(0);
     }
     ::close(ready[1]);

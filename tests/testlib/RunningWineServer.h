@@ -13,6 +13,9 @@ namespace mailwright::testing {
 class RunningWineServer {
 public:
     explicit RunningWineServer(const std::string& prefixFolder);
+    // A server that lingers: it ends by itself after `lifetimeMs`, as Wine's does after
+    // its last program.
+    RunningWineServer(const std::string& prefixFolder, int lifetimeMs);
     ~RunningWineServer();
     RunningWineServer(const RunningWineServer&) = delete;
     RunningWineServer& operator=(const RunningWineServer&) = delete;

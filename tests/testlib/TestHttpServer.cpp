@@ -15,6 +15,10 @@ std::string TestCertificates::LocalhostCertificate() { return TlsFile("localhost
 std::string TestCertificates::LocalhostKey() { return TlsFile("localhost.key"); }
 std::string TestCertificates::OtherHostCertificate() { return TlsFile("other-host.pem"); }
 std::string TestCertificates::OtherHostKey() { return TlsFile("other-host.key"); }
+std::string TestCertificates::MailAuthority() { return TlsFile("mail-ca.pem"); }
+std::string TestCertificates::GuessCertificate() { return TlsFile("guess.pem"); }
+std::string TestCertificates::GuessKey() { return TlsFile("guess.key"); }
+std::string TestCertificates::BothAuthorities() { return TlsFile("both-ca.pem"); }
 
 TestHttpServer::TestHttpServer() : m_server(std::make_unique<httplib::Server>()), m_scheme("http") { Bind(); }
 

@@ -16,6 +16,12 @@ struct TestCertificates {
     static std::string LocalhostKey();
     static std::string OtherHostCertificate();
     static std::string OtherHostKey();
+    // The mail servers' authority and its certificate for guess.test and *.guess.test.
+    static std::string MailAuthority();
+    static std::string GuessCertificate();
+    static std::string GuessKey();
+    // Both authorities in one file.
+    static std::string BothAuthorities();
 };
 
 // A cpp-httplib server on 127.0.0.1 at a free port, serving from its own thread:

@@ -19,6 +19,7 @@
 #include "UpdateTestSupport.h"
 #include "support/WindowsSession.h"
 #include "testlib/ScopedEnv.h"
+#include "testlib/ScopedUnprivilegedFiles.h"
 #include "testlib/TempFolder.h"
 #include "update/CUpdateThread.h"
 #include "update/UpdateResult.h"
@@ -222,11 +223,19 @@ TEST_F(UpdateTest, AFileThatCannotBeWrittenGivesWriteErrorAndKeepsWhatIsThere) {
 }
 
 TEST_F(UpdateTest, AReadOnlyApplicationFolderGivesWriteError) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     ::chmod(m_session.AppFolderUnix().c_str(), 0500);
+    ScopedUnprivilegedFiles::GiveAway(m_session.Data().Path());
     Serve(m_server.Server(), "/db", 200, kDatabase);
-    EXPECT_EQ(RunUpdate("/db"), UPDATE_RESULT_WRITE_ERROR);
+    {
+        ScopedUnprivilegedFiles unprivileged;  // and so the worker that the update starts
+        ASSERT_EQ(DatabaseContent(), kOldDatabase) << "the test folder is out of the user's reach";
+        EXPECT_EQ(RunUpdate("/db"), UPDATE_RESULT_WRITE_ERROR);
+    }
     EXPECT_EQ(DatabaseContent(), kOldDatabase);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_session.AppFolderUnix()),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "no temporary file is left behind";
 }
 
 TEST_F(UpdateTest, WithoutAnApplicationFolderTheFileGoesToTheCurrentFolder) {
@@ -304,9 +313,15 @@ void ServeStalling(httplib::Server& server, Latch& release) {
     });
 }
 
+// Both silent servers are given up after the worker's time-out of 300 ms, not the default
+// 10 s; the bound leaves room for a loaded or sanitized run.
+constexpr auto kGivenUpWithin = 3s;
+
 TEST_F(UpdateTest, AServerThatFallsSilentTimesOut) {
     ServeStalling(m_server.Server(), m_release);
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunUpdate("/db", 300), UPDATE_RESULT_FAILED);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kGivenUpWithin) << "the worker's time-out was not used";
     EXPECT_EQ(DatabaseContent(), kOldDatabase);
 }
 
@@ -315,7 +330,9 @@ TEST_F(UpdateTest, AServerThatNeverAnswersTimesOut) {
         m_release.Wait(30s);
         res.set_content(kDatabase, "application/octet-stream");
     });
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunUpdate("/db", 300), UPDATE_RESULT_FAILED);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kGivenUpWithin) << "the worker's time-out was not used";
 }
 
 // The guarantee that stands in for killing the thread: once Stop has returned, even

@@ -93,7 +93,10 @@ TEST_F(HttpClientTest, ASilentServerTimesOutAfterThePerOperationTimeOut) {
     data.timeoutMs = 200;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(m_client.Navigate(m_server.Url("/f"), data));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 200ms);
+    // Room for a loaded or sanitized run, and still far below the default 10 s.
+    EXPECT_LT(waited, 3s) << "the time-out of the request was not used";
     EXPECT_EQ(m_client.GetStatus(), 0);
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
+#include "TestPrefix.h"
 #include "registry/MemoryRegistry.h"
 #include "support/StringTable.h"
 #include "testlib/AccountFixture.h"
@@ -9,6 +11,7 @@
 #include "testlib/MemorySession.h"
 #include "testlib/RegistryFixture.h"
 #include "testlib/RegistryStores.h"
+#include "testlib/ScopedFileSizeLimit.h"
 #include "writers/CIdentityRegWriter.h"
 
 namespace mailwright {
@@ -389,19 +392,31 @@ TEST_F(WriterTest, AnAccountThatFailsHalfwayLeavesNothingWritten) {
     EXPECT_EQ(writer.m_accountKeyName, "00000001");
 }
 
+// The save of user.reg fails as on a full disk: reported, and the prefix keeps its files.
 TEST_F(WriterTest, AnAccountThatCannotBeSavedIsReportedAndLeavesNothing) {
-    WriteIdentity(m_memory, kMainIdentity, 1);
-    m_faults->FailCommit(ERROR_ACCESS_DENIED);
-    auto thrown = Write(Jan());
+    TestPrefix prefix(WindowsRelease::WinXP);
+    WriteIdentity(CRegistryKey::SessionStore(), kMainIdentity, 1);
+    const std::string hive = prefix.Prefix().Folder().ReadFile("user.reg");
+    const std::set<std::string> files = prefix.TopFiles();
+    CIdentityRegWriter writer;
+    std::unique_ptr<Error::VeskException> thrown;
+    {
+        const ScopedFileSizeLimit full(hive.size());
+        thrown = Thrown([&] { writer.SetAccountRegistry(Jan()); });
+    }
     ASSERT_TRUE(thrown);
     EXPECT_EQ(thrown->GetKind(), 2);
-    EXPECT_EQ(thrown->GetMessageText(), AccessDenied("Error while configuring account. (14)"));
+    EXPECT_EQ(thrown->GetMessageText(), FileTooLarge("Error while configuring account. (14)"));
     EXPECT_EQ(thrown->GetFile(), "IdentityRegWriter");
     EXPECT_EQ(thrown->GetFunction(), "CIdentityRegWriter::SetAccountRegistry");
     EXPECT_EQ(thrown->GetLine(), 196);
-    EXPECT_FALSE(m_writer.m_accountWritten);
-    EXPECT_EQ(Get(kGlobalManager, "Account Name").code, ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(Get(kGlobalManager + "\\Accounts\\00000001", "Account Name").code, ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(writer.m_accountWritten);
+    EXPECT_EQ(prefix.Prefix().Folder().ReadFile("user.reg"), hive);
+    EXPECT_EQ(prefix.TopFiles(), files);
+    const auto store = CRegistryKey::SessionStore();
+    EXPECT_EQ(ReadStored(store, HKEY_CURRENT_USER, kGlobalManager, "Account Name").code, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadStored(store, HKEY_CURRENT_USER, kGlobalManager + "\\Accounts\\00000001", "Account Name").code,
+              ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(WriterTest, NoAccountToWrite) {

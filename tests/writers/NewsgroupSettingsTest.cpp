@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <tuple>
 
+#include "TestPrefix.h"
 #include "registry/MemoryRegistry.h"
 #include "testlib/AccountFixture.h"
 #include "testlib/FaultyRegistry.h"
 #include "testlib/MemorySession.h"
 #include "testlib/RecordingUserInterface.h"
 #include "testlib/RegistryFixture.h"
+#include "testlib/ScopedFileSizeLimit.h"
 #include "writers/NewsgroupSettings.h"
 
 namespace mailwright {
@@ -119,13 +122,22 @@ TEST_F(NewsgroupTest, RegistryFailureIsReportedWithoutTheSuccessMessage) {
               ERROR_FILE_NOT_FOUND);
 }
 
+// The save of user.reg fails as on a full disk: reported, and the prefix keeps its files.
 TEST_F(NewsgroupTest, SettingsThatCannotBeSavedAreReportedWithoutTheSuccessMessage) {
-    m_faults->FailCommit(ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(ApplyNewsgroupSettings(m_writer, WindowsVersion(6, 0)));
+    TestPrefix prefix(WindowsRelease::Vista);
+    const std::string hive = prefix.Prefix().Folder().ReadFile("user.reg");
+    const std::set<std::string> files = prefix.TopFiles();
+    CIdentityRegWriter writer;
+    {
+        const ScopedFileSizeLimit full(hive.size());
+        EXPECT_FALSE(ApplyNewsgroupSettings(writer, WindowsVersion(6, 0)));
+    }
     ASSERT_EQ(m_ui->Calls().size(), 1u);
     EXPECT_EQ(m_ui->Calls()[0].kind, UiCall::Error);
-    EXPECT_EQ(m_ui->Calls()[0].text, AccessDenied("Error while configuring. (14)"));
-    EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows Mail"));
+    EXPECT_EQ(m_ui->Calls()[0].text, FileTooLarge("Error while configuring. (14)"));
+    EXPECT_EQ(prefix.Prefix().Folder().ReadFile("user.reg"), hive);
+    EXPECT_EQ(prefix.TopFiles(), files);
+    EXPECT_EQ(CRegistryKey().OpenKey(HKEY_CURRENT_USER, kWindowsMailRoot.c_str(), KEY_READ), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(NewsgroupTest, MissingIdentityOnOlderWindowsIsReported) {

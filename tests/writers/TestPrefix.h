@@ -1,6 +1,8 @@
 #pragma once
 // A temporary Wine prefix in force as the session, with shortcuts to its user registry.
+#include <filesystem>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -34,6 +36,13 @@ public:
             key.ReadString(name, text, 4096) != ERROR_SUCCESS)
             return "<none>";
         return text;
+    }
+    // The names of the files and folders in the prefix's folder, where the hives lie.
+    std::set<std::string> TopFiles() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_prefix.Path()))
+            names.insert(entry.path().filename().string());
+        return names;
     }
     bool UserValueExists(const std::string& path, const char* name) const {
         CRegistryKey key;

@@ -6,6 +6,7 @@
 #include "support/StringTable.h"
 #include "support/StringTableEntries.h"
 #include "support/VeskCatalog.h"
+#include "support/VeskException.h"
 #include "testlib/PoFile.h"
 #include "testlib/RunProgram.h"
 #include "testlib/ScopedCatalog.h"
@@ -153,4 +154,19 @@ TEST(BuiltCatalogues, TheTemplateHoldsEveryTranslatedEntryOfTheTable) {
         }
     }
     EXPECT_EQ(entries.count("main dialog"), 1u);  // the dialogs' texts are in it too
+}
+
+TEST(BuiltCatalogues, SystemTextsSpeakTheUsersLanguageAndKeepTheirLineBreak) {
+    const std::string english = GetSystemErrorText(2);
+    ASSERT_EQ(english, "The system cannot find the file specified.\r\n");
+    for (const std::string& language : PoLanguages()) {
+        const PoFile po(PoFilePath(language));
+        std::string translation;
+        for (const PoFile::Entry& entry : po.Entries()) {
+            if (entry.context == "system error" && entry.id + "\r\n" == english) translation = entry.translation;
+        }
+        ASSERT_FALSE(translation.empty()) << language;
+        ScopedCatalog catalog(ScopedCatalog::Language(language));
+        EXPECT_EQ(GetSystemErrorText(2), translation + "\r\n");
+    }
 }

@@ -59,11 +59,12 @@ std::vector<std::string> AddressesIn(const CDnsChannel::Answer& answer, int type
 bool IsPop3(const Target& target) { return target.kind == Kind::Pop3Tls; }
 
 // The best-ranked answering target of one protocol, once every better one has failed;
-// -1 while that is not known yet, or when none answered.
-int Winner(const std::vector<Target>& targets, const std::vector<Outcome>& outcomes, bool pop3) {
+// -1 while that is not known yet, or when none answered. When the probes are over
+// (`over`), one that did not finish has failed.
+int Winner(const std::vector<Target>& targets, const std::vector<Outcome>& outcomes, bool pop3, bool over = false) {
     for (std::size_t i = 0; i < targets.size(); ++i) {
         if (IsPop3(targets[i]) != pop3) continue;
-        if (!outcomes[i].finished) return -1;
+        if (!outcomes[i].finished && !over) return -1;
         if (outcomes[i].answered) return static_cast<int>(i);
     }
     return -1;
@@ -161,7 +162,7 @@ std::optional<CServerGuess::Found> CServerGuess::Guess(const std::string& domain
         const bool settled = Winner(targets, outcomes, IsPop3(targets[i])) >= 0;
         notes.push_back("guess: " + CMailServerProbe::Describe(targets[i]) + ": " + Verdict(outcomes[i], settled));
     }
-    const int pop3 = Winner(targets, outcomes, true), smtp = Winner(targets, outcomes, false);
+    const int pop3 = Winner(targets, outcomes, true, true), smtp = Winner(targets, outcomes, false, true);
     if (pop3 < 0 || smtp < 0) return std::nullopt;
     return Found{MakeRecord(domain, targets[pop3], targets[smtp]), CMailServerProbe::Describe(targets[pop3]),
                  CMailServerProbe::Describe(targets[smtp])};

@@ -21,6 +21,7 @@ constexpr int kPop3TlsPort = 995;
 constexpr int kSmtpTlsPort = 465;
 constexpr int kSubmissionPort = 587;
 // One probe may take this long at most; a server slower than that is of no use to a client.
+// The search's deadline cuts the probes that run beyond it.
 constexpr std::chrono::milliseconds kPerProbe{5000};
 // The names are looked up in this share of the time left; the probes get the rest.
 constexpr int kLookupShareInThirds = 1;
@@ -147,10 +148,9 @@ std::optional<CServerGuess::Found> CServerGuess::Guess(const std::string& domain
         notes.push_back("guess: cancelled");
         return std::nullopt;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     const CMailServerProbe probe(m_connectTo);
     const std::vector<Outcome> outcomes =
-        probe.Run(targets, targets.size(), std::min(kPerProbe, std::max(left, std::chrono::milliseconds(1))), deadline,
+        probe.Run(targets, targets.size(), kPerProbe, deadline,
                   stop, [&targets](const std::vector<Outcome>& so) {
                       return Decided(targets, so, true) && Decided(targets, so, false);
                   });

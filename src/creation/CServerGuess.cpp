@@ -21,6 +21,7 @@ constexpr int kPop3TlsPort = 995;
 constexpr int kSmtpTlsPort = 465;
 constexpr int kSubmissionPort = 587;
 // One probe may take this long at most; a server slower than that is of no use to a client.
+// The search's deadline cuts the probes that run beyond it.
 constexpr std::chrono::milliseconds kPerProbe{5000};
 // The names are looked up in this share of the time left; the probes get the rest.
 constexpr int kLookupShareInThirds = 1;
@@ -59,11 +60,12 @@ std::vector<std::string> AddressesIn(const CDnsChannel::Answer& answer, int type
 bool IsPop3(const Target& target) { return target.kind == Kind::Pop3Tls; }
 
 // The best-ranked answering target of one protocol, once every better one has failed;
-// -1 while that is not known yet, or when none answered.
-int Winner(const std::vector<Target>& targets, const std::vector<Outcome>& outcomes, bool pop3) {
+// -1 while that is not known yet, or when none answered. When the probes are over
+// (`over`), one that did not finish has failed.
+int Winner(const std::vector<Target>& targets, const std::vector<Outcome>& outcomes, bool pop3, bool over = false) {
     for (std::size_t i = 0; i < targets.size(); ++i) {
         if (IsPop3(targets[i]) != pop3) continue;
-        if (!outcomes[i].finished) return -1;
+        if (!outcomes[i].finished && !over) return -1;
         if (outcomes[i].answered) return static_cast<int>(i);
     }
     return -1;
@@ -146,10 +148,9 @@ std::optional<CServerGuess::Found> CServerGuess::Guess(const std::string& domain
         notes.push_back("guess: cancelled");
         return std::nullopt;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     const CMailServerProbe probe(m_connectTo);
     const std::vector<Outcome> outcomes =
-        probe.Run(targets, targets.size(), std::min(kPerProbe, std::max(left, std::chrono::milliseconds(1))), deadline,
+        probe.Run(targets, targets.size(), kPerProbe, deadline,
                   stop, [&targets](const std::vector<Outcome>& so) {
                       return Decided(targets, so, true) && Decided(targets, so, false);
                   });
@@ -161,7 +162,7 @@ std::optional<CServerGuess::Found> CServerGuess::Guess(const std::string& domain
         const bool settled = Winner(targets, outcomes, IsPop3(targets[i])) >= 0;
         notes.push_back("guess: " + CMailServerProbe::Describe(targets[i]) + ": " + Verdict(outcomes[i], settled));
     }
-    const int pop3 = Winner(targets, outcomes, true), smtp = Winner(targets, outcomes, false);
+    const int pop3 = Winner(targets, outcomes, true, true), smtp = Winner(targets, outcomes, false, true);
     if (pop3 < 0 || smtp < 0) return std::nullopt;
     return Found{MakeRecord(domain, targets[pop3], targets[smtp]), CMailServerProbe::Describe(targets[pop3]),
                  CMailServerProbe::Describe(targets[smtp])};

@@ -158,7 +158,8 @@ TEST_F(DiscoveryTest, PublishedFileIsUsedOnlyFromAnHttpsServerOfTheRightName) {
         {"redirect to plain http", &localhost, "downgrade.test", "a redirect that could not be followed"},
     };
     for (const auto& c : cases) {
-        DiscoverySettings settings = m_net.Settings(3000ms);
+        // The whole limit: the file's share of it leaves room for a slow TLS handshake.
+        DiscoverySettings settings = m_net.Settings(DiscoverySettings::kTimeLimit);
         settings.autoconfigUrl = c.server->Url("/{domain}/config-v1.1.xml");
         settings.ispDatabaseUrl = c.server->Url("/ispdb/{domain}");
         CProviderDiscovery discovery(m_database, settings);

@@ -27,6 +27,12 @@ void WhenModal(std::function<void(QWidget*)> act);
 // a window that a modal dialog blocks.
 void ClickAsTheUser(QWidget* control);
 
+// The folder of the screenshots, under the build folder; made when missing.
+QString ScreenshotFolder();
+
+// Saves a rendering of the widget (its client area) as <name>.png in the screenshot folder.
+void SaveScreenshot(QWidget& widget, const QString& name);
+
 // The C locale while the object lives, as under a bare "LANG=C"; the previous one comes back after.
 class ScopedCLocale {
 public:

@@ -148,7 +148,9 @@ TEST_F(CreateCommandTest, FailuresReachTheUserOnStandardError) {
         {"UnknownDomainQuiet", true, {"jan@nowhere.example", "--quiet"}, 1, unknown},
         {"NoIdentity", false, {"jan@gmail.com"}, 1,
          "Error: The system cannot find the file specified. (0x2)\n\nError determining account identity. (0)\n"},
-        {"NoIdentityQuiet", false, {"jan@gmail.com", "--quiet"}, 1, ""},
+        // Quiet hides the result only: errors, the flow's and the writers' alike, still go to stderr.
+        {"NoIdentityQuiet", false, {"jan@gmail.com", "--quiet"}, 1,
+         "Error: The system cannot find the file specified. (0x2)\n\nError determining account identity. (0)\n"},
         {"NotAnAddress", true, {"jan@gmail"}, 2, "is not an e-mail address"},
         {"BlankUserName", true, {"jan@gmail.com", "--user-name", "  "}, 2, "Provide the necessary data."},
     };
@@ -168,6 +170,16 @@ TEST_F(CreateCommandTest, FailuresReachTheUserOnStandardError) {
         EXPECT_EQ(run.out, "");
         EXPECT_TRUE(NothingWritten());
     }
+}
+
+// The creation flow's own errors (here an empty database) reach stderr under --quiet too.
+TEST_F(CreateCommandTest, QuietPrintsNoResultButEveryError) {
+    m_prefix.Folder().WriteFile("drive_c/users/tester/AppData/Roaming/Mailwright/providers.lst", "");
+    const ProgramRun run = Create("jan@gmail.com", {"--quiet"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Error: Error locating database file.\nmailwright-cli: create: no account was created\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(NothingWritten());
 }
 
 TEST_F(CreateCommandTest, OptionsThatCannotWork) {

@@ -1,5 +1,6 @@
 // mailwright-cli create, detect and newsreader, run as programs against temporary prefixes.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "registry/WineHiveStore.h"
 #include "testlib/LocalDiscovery.h"
@@ -180,6 +181,23 @@ TEST_F(CreateCommandTest, QuietPrintsNoResultButEveryError) {
     EXPECT_EQ(run.err, "Error: Error locating database file.\nmailwright-cli: create: no account was created\n");
     EXPECT_EQ(run.out, "");
     EXPECT_TRUE(NothingWritten());
+}
+
+// A user.reg shared by hard links (a snapshot made with cp -al, say) is left alone, and the
+// user is told why and what to do.
+TEST_F(CreateCommandTest, AHiveWithHardLinksIsLeftAloneWithAClearMessage) {
+    const std::string before = m_prefix.Folder().ReadFile("user.reg");
+    ASSERT_EQ(0, ::link(m_prefix.Folder().Sub("user.reg").c_str(), m_home.Sub("user.reg").c_str()));
+    const ProgramRun run = Create("jan@gmail.com");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Error: A registry file of this Wine prefix (user.reg or system.reg) has several hard "
+                           "links, which would no longer share its content once it is replaced, so it is left "
+                           "unchanged. Make it a file of its own (copy it, then move the copy over it) and try "
+                           "again. (0x20000002)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(m_prefix.Folder().ReadFile("user.reg"), before);
+    EXPECT_EQ(m_home.ReadFile("user.reg"), before);
 }
 
 TEST_F(CreateCommandTest, OptionsThatCannotWork) {

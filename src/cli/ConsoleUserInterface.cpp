@@ -99,6 +99,7 @@ std::optional<std::string> ConsoleUserInterface::ChooseProfile(const std::vector
 }
 
 void ConsoleUserInterface::ShowResult(const ResultMessage& message) {
+    if (m_quiet) return;
     std::cout << message.text << std::endl;
     if (!message.infoUrl.empty()) std::cout << message.infoUrl << std::endl;
 }

@@ -20,10 +20,13 @@ public:
     // Answers for the dialogs, from the command line.
     void SetUserName(std::optional<std::string> name) { m_userName = std::move(name); }
     void SetProfile(std::optional<std::string> profile) { m_profile = std::move(profile); }
+    // Prints no result; failures are told all the same.
+    void SetQuiet(bool quiet) { m_quiet = quiet; }
 
 private:
     std::optional<std::string> m_userName;
     std::optional<std::string> m_profile;
+    bool m_quiet = false;
 };
 
 }  // namespace mailwright

@@ -39,9 +39,12 @@ int Create(const CreateOptions& options) {
     auto console = std::make_shared<ConsoleUserInterface>();
     console->SetUserName(options.userName);
     console->SetProfile(options.profile);
+    console->SetQuiet(options.quiet);
     const std::shared_ptr<IUserInterface> previous = SetUserInterface(console);
     CProviderDatabase::EnsureDatabaseFile();
-    CMailAccountCreator creator(options.email, options.name, options.quiet);
+    // Not the creation's silent mode, which would hide the flow's own errors but not the
+    // writers': errors belong on stderr, whatever their source.
+    CMailAccountCreator creator(options.email, options.name, false);
     creator.SetDiscoverySettings(options.discovery);
     const bool created = creator.Create(*client);
     SetUserInterface(previous);
@@ -60,7 +63,7 @@ void AddCreateCommand(CommandLine& cli) {
         ->type_name("NAME");
     create.add_option("--profile", options->profile, "The Outlook profile that receives the account")
         ->type_name("NAME");
-    create.add_flag("--quiet", options->quiet, "Show neither error boxes nor the result; the exit status tells");
+    create.add_flag("--quiet", options->quiet, "Print no result; errors still go to standard error, and the exit status tells");
     create.add_option("--client", options->client, "The mail client: " + ClientNameList() + " (or live-mail)")
         ->type_name("CLIENT")
         ->required();

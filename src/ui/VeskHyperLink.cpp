@@ -188,6 +188,10 @@ void VeskHyperLink::mousePressEvent(QMouseEvent* event) {
     QLabel::mousePressEvent(event);
 }
 
+// A static control reports a double-click as one click: the press before it has opened
+// the address already. (Qt's default would take the second press for another click.)
+void VeskHyperLink::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+
 void VeskHyperLink::timerEvent(QTimerEvent* event) {
     if (event->timerId() == m_timer.timerId()) {
         if (!rect().contains(mapFromGlobal(QCursor::pos()))) {

@@ -1,5 +1,6 @@
 // mailwright-cli create, detect, newsreader and prefixes, run as programs against temporary prefixes.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -169,7 +170,9 @@ TEST_F(CreateCommandTest, FailuresReachTheUserOnStandardError) {
         {"UnknownDomainQuiet", true, {"jan@nowhere.example", "--quiet"}, 1, unknown},
         {"NoIdentity", false, {"jan@gmail.com"}, 1,
          "Error: The system cannot find the file specified. (0x2)\n\nError determining account identity. (0)\n"},
-        {"NoIdentityQuiet", false, {"jan@gmail.com", "--quiet"}, 1, ""},
+        // Quiet hides the result only: errors, the flow's and the writers' alike, still go to stderr.
+        {"NoIdentityQuiet", false, {"jan@gmail.com", "--quiet"}, 1,
+         "Error: The system cannot find the file specified. (0x2)\n\nError determining account identity. (0)\n"},
         {"NotAnAddress", true, {"jan@gmail"}, 2, "is not an e-mail address"},
         {"BlankUserName", true, {"jan@gmail.com", "--user-name", "  "}, 2, "Provide the necessary data."},
     };
@@ -189,6 +192,33 @@ TEST_F(CreateCommandTest, FailuresReachTheUserOnStandardError) {
         EXPECT_EQ(run.out, "");
         EXPECT_TRUE(NothingWritten());
     }
+}
+
+// The creation flow's own errors (here an empty database) reach stderr under --quiet too.
+TEST_F(CreateCommandTest, QuietPrintsNoResultButEveryError) {
+    m_prefix.Folder().WriteFile("drive_c/users/tester/AppData/Roaming/Mailwright/providers.lst", "");
+    const ProgramRun run = Create("jan@gmail.com", {"--quiet"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Error: Error locating database file.\nmailwright-cli: create: no account was created\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(NothingWritten());
+}
+
+// A user.reg shared by hard links (a snapshot made with cp -al, say) is left alone, and the
+// user is told why and what to do.
+TEST_F(CreateCommandTest, AHiveWithHardLinksIsLeftAloneWithAClearMessage) {
+    const std::string before = m_prefix.Folder().ReadFile("user.reg");
+    ASSERT_EQ(0, ::link(m_prefix.Folder().Sub("user.reg").c_str(), m_home.Sub("user.reg").c_str()));
+    const ProgramRun run = Create("jan@gmail.com");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Error: A registry file of this Wine prefix (user.reg or system.reg) has several hard "
+                           "links, which would no longer share its content once it is replaced, so it is left "
+                           "unchanged. Make it a file of its own (copy it, then move the copy over it) and try "
+                           "again. (0x20000002)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(m_prefix.Folder().ReadFile("user.reg"), before);
+    EXPECT_EQ(m_home.ReadFile("user.reg"), before);
 }
 
 TEST_F(CreateCommandTest, OptionsThatCannotWork) {

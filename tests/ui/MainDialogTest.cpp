@@ -470,5 +470,15 @@ TEST_F(MainDialogTest, ApplyMakesTheSystemsClientANewsgroupReader) {
     }
 }
 
+// A static control sends one click notification for a double-click: the address opens once.
+TEST_F(MainDialogTest, ADoubleClickOnALinkOpensItOnce) {
+    OnMachine(kXp);
+    ScopedFakeLinkOpener opener;
+    opener->shellResult = 42;
+    m_dialog->show();
+    DoubleClick(Get<VeskHyperLink>(CDlgMailwright::IDC_LINK_MAKER));
+    EXPECT_EQ(opener->calls, std::vector<std::string>{"shell " + LoadString(IDS_URL_MAKER)});
+}
+
 }  // namespace
 }  // namespace mailwright

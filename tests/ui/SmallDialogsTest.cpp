@@ -191,4 +191,16 @@ TEST(CDlgComment, EnterAndEscapeEndIt) {
     }
 }
 
+TEST(CDlgComment, ADoubleClickOnTheLinkOpensItOnce) {
+    ScopedFakeLinkOpener opener;
+    opener->shellResult = 42;
+    ResultMessage message;
+    message.text = "Your account has been created successfully.";
+    message.infoUrl = "http://provider.example/help";
+    CDlgComment dialog(message);
+    dialog.show();
+    DoubleClick(dialog.LinkControl());
+    EXPECT_EQ(opener->calls, std::vector<std::string>{"shell http://provider.example/help"});
+}
+
 }  // namespace

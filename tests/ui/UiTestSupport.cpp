@@ -8,9 +8,15 @@
 #include <QPixmap>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <clocale>
 
 namespace mailwright::testing {
+
+void DoubleClick(QWidget* widget, QPoint at) {
+    QWidget* top = widget->window();
+    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, widget->mapTo(top, at));
+}
 
 void WhenModal(std::function<void(QWidget*)> act) {
     QTimer::singleShot(0, [act = std::move(act)]() mutable {

@@ -45,6 +45,11 @@ private:
     std::string m_previous;
 };
 
+// A double-click as the windowing system reports one: press, release, press, release on
+// the widget's window, which Qt turns into the widget's events (the QWidget overload of
+// QTest::mouseDClick sends only the double-click event).
+void DoubleClick(QWidget* widget, QPoint at = QPoint(3, 3));
+
 // A link opener that records what the link asks and answers from a script.
 class FakeLinkOpener : public VeskLinkOpener {
 public:

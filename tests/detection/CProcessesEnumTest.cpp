@@ -64,7 +64,8 @@ TEST(RunningClients, AProcessThatEndsMeanwhileIsPassedOver) {
 }
 
 // A process started the way Wine starts a Windows program, its .exe's Windows path as
-// argv[0], shows in the real process list while it runs and is gone once it ended.
+// argv[0], shows in the real process list while it runs and is gone once it ended. (Which
+// of them run in the prefix's Wine is another matter, tested with fake lists.)
 TEST(RunningClients, TheRealProcessListShowsAProgramStartedAsWineDoes) {
     const std::string exe =
         "C:\\Program Files\\Microsoft Office\\Office16 test " + std::to_string(::getpid()) + "\\OUTLOOK.EXE";
@@ -81,7 +82,6 @@ TEST(RunningClients, TheRealProcessListShowsAProgramStartedAsWineDoes) {
     bool seen = false;
     for (int i = 0; i < 200 && !(seen = listed()); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(seen);
-    EXPECT_TRUE(IsOutlookRunning());
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     EXPECT_FALSE(listed());

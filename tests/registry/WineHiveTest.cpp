@@ -71,6 +71,11 @@ std::vector<std::pair<std::u16string, KeyContent>> KeysOf(WineHive& hive, bool a
     return keys;
 }
 
+void MarkEveryKeyChanged(RegistryKeyNode& node) {
+    if (node.textLength > 0) node.changed = true;
+    for (RegistryKeyNode* sub : node.SubKeys()) MarkEveryKeyChanged(*sub);
+}
+
 // The hive's text read again holds the same keys, named alike but for case.
 void ExpectReadsBackTo(WineHive& hive, bool asWritten, const std::string& where) {
     const auto keys = KeysOf(hive, asWritten);
@@ -555,8 +560,10 @@ TEST(WineHive, DamagedTextNeverCrashesAndWritesBackWhatItRead) {
                     EXPECT_TRUE(again.Parse(hive.Render(), error)) << where << ": " << error;
                     continue;
                 }
-                // The same keys and values come back.
+                // The same keys and values come back, as read and with every key written anew.
                 ExpectReadsBackTo(hive, false, where);
+                MarkEveryKeyChanged(hive.Root());
+                ExpectReadsBackTo(hive, true, where);
             }
         }
     }

@@ -111,15 +111,19 @@ void KeyDecoder::Value(const Line& line, size_t pos, RegistryKeyContent& content
     RegistryValue value;
     if (ReadValue(line.text, pos, value)) return Add(std::move(value), content, duplicates);
     m_lines.Rewind(after);  // hex data read in part may have taken more lines
-    const auto nextLine = [this](std::string_view& text) {
+    bool ranOut = false;
+    const auto nextLine = [this, &ranOut](std::string_view& text) {
         Line next;
-        if (!m_lines.Next(next)) return false;
+        ranOut = !m_lines.Next(next);
         text = next.text;
-        return true;
+        return !ranOut;
     };
     if (MalformedValueReader::Read(line.text.substr(pos), nextLine, value) == MalformedValueReader::Outcome::Skipped)
         return Keep(line, content, m_message);
     value.keptText = RawText(line.start);
+    // Hex data whose backslash found no next line: written anew, the backslash would take
+    // the line written after it, so a line follows that ends the value as Wine reads it.
+    if (ranOut) value.keptText += ";\n";
     Note(line.start, m_message);
     Add(std::move(value), content, duplicates);
 }

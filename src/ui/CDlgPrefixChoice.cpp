@@ -47,9 +47,9 @@ CDlgPrefixChoice::CDlgPrefixChoice(const std::vector<PrefixSummary>& prefixes, Q
       m_askFolder(AskFolderWithFileDialog),
       m_text(new QLabel(ToQString(LoadString(prefixes.empty() ? IDS_NO_WINE_PREFIX : IDS_CHOOSE_PREFIX_TEXT)))),
       m_list(new QTreeWidget),
-      m_buttonOk(new QPushButton(QStringLiteral("OK"))),
+      m_buttonOk(new QPushButton(UiText("prefix chooser", "OK"))),
       m_buttonFolder(new QPushButton(ToQString(LoadString(IDS_CHOOSE_FOLDER)))),
-      m_buttonCancel(new QPushButton(QStringLiteral("Cancel"))) {
+      m_buttonCancel(new QPushButton(UiText("prefix chooser", "Cancel"))) {
     setWindowTitle(ToQString(LoadString(IDS_CHOOSE_PREFIX_TITLE)));
     setWindowIcon(ApplicationIcon());
     m_text->setWordWrap(true);

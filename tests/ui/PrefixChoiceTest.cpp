@@ -12,6 +12,7 @@
 #include "support/StringTable.h"
 #include "support/WindowsSession.h"
 #include "testlib/RecordingUserInterface.h"
+#include "testlib/ScopedCatalog.h"
 #include "testlib/ScopedEnv.h"
 #include "testlib/TempFolder.h"
 #include "testlib/TempWinePrefix.h"
@@ -144,6 +145,29 @@ TEST(MainDialogAndPrefix, TitleNamesThePrefixAndNoPrefixIsSaidInLinuxTerms) {
     CDlgMailwright dialog(nullptr, kUnreachableUpdateUrl);
     EXPECT_EQ(dialog.windowTitle().toStdString(), " Mailwright 1.0 - Wine prefix " + prefix.Path());
     CMailClientChecker::ResetInstance();
+}
+
+}  // namespace
+}  // namespace mailwright
+
+namespace mailwright {
+namespace {
+
+// The chooser's own buttons speak the program's language, as its other texts do.
+TEST(PrefixChoiceLanguage, ButtonsFollowTheProgramsLanguage) {
+    struct Case {
+        const char* language;
+        const char* cancel;
+        const char* folder;
+    };
+    for (const Case& c : {Case{"de", "Abbrechen", "Ordner wählen..."}, Case{"pl", "Anuluj", "Wybierz folder..."}}) {
+        testing::ScopedCatalog catalog(testing::ScopedCatalog::Language(c.language));
+        CDlgPrefixChoice dialog({});
+        QStringList texts;
+        for (const QPushButton* button : dialog.findChildren<QPushButton*>()) texts << button->text();
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(c.cancel))) << c.language << ": " << texts.join(", ").toStdString();
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(c.folder))) << c.language << ": " << texts.join(", ").toStdString();
+    }
 }
 
 }  // namespace

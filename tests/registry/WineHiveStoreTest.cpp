@@ -253,15 +253,26 @@ TEST_F(WineHiveStoreTest, AWriterKilledMidSaveLeavesTheOldOrTheNewHive) {
     int midSave = 0, round = 0;
     for (; round < 6 || (midSave == 0 && round < 40); ++round) {
         const auto temporaryBefore = TemporaryFileOf(m_prefix);
+        // The writer says when its first save is done: reading the hive takes longer than a
+        // save, and far longer under sanitizers, so the kills are timed from there.
+        int saving[2];
+        ASSERT_EQ(0, ::pipe(saving));
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            ::close(saving[0]);
             auto store = std::make_shared<WineHiveStore>(m_prefix.Path());
             CRegistryKey key(store);
             key.CreateKey(HKEY_CURRENT_USER, "Software\\Bulk\\Counter", KEY_READ | KEY_WRITE);
-            for (DWORD i = 1;; ++i) key.WriteDword("n", i);
+            key.WriteDword("n", 1);
+            if (::write(saving[1], "s", 1) != 1) ::_exit(1);
+            for (DWORD i = 2;; ++i) key.WriteDword("n", i);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(40 + 37 * (round % 6) + round / 6));
+        ::close(saving[1]);
+        char said = 0;
+        (void)!::read(saving[0], &said, 1);  // 0 bytes when the writer ended first
+        ::close(saving[0]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1 + 13 * (round % 6) + round / 6));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         const auto temporary = TemporaryFileOf(m_prefix);
